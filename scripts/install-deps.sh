@@ -15,7 +15,7 @@ for p in $wanted; do
   [ "$s" = "installed" ] || missing+=("$p")
 done
 if [ ${#missing[@]} -eq 0 ]; then
-  echo "install-deps: all ${#wanted[@]} packages present" >&2
+  echo "install-deps: all $(echo "$wanted" | wc -l) packages present" >&2
   exit 0
 fi
 echo "install-deps: installing ${missing[*]}" >&2
