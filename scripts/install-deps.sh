@@ -5,8 +5,12 @@
 #   scripts/install-deps.sh --tools    also the source data of the resource builders
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-lists=("$here"/deps/base.txt "$here"/deps/kit.txt "$here"/deps/app.txt)
-[ "${1:-}" = "--tools" ] && lists+=("$here"/deps/tools.txt)
+# Every list in deps/ but the resource builders' (tools*.txt), which --tools adds.
+lists=()
+for f in "$here"/deps/*.txt; do
+  case "$(basename "$f")" in tools*) [ "${1:-}" = "--tools" ] || continue ;; esac
+  lists+=("$f")
+done
 
 wanted=$(sed -e 's/#.*//' "${lists[@]}" | tr -s ' \t' '\n' | sed '/^$/d' | sort -u)
 missing=()
