@@ -27,7 +27,8 @@ std::vector<float> RandomFrames(int count, unsigned seed) {
     std::mt19937 rng(seed);
     std::uniform_real_distribution<float> u(-3.0f, 3.0f);
     std::vector<float> f(static_cast<size_t>(count) * kInputSize);
-    for (float &x : f) x = u(rng);
+    for (float &x : f)
+        x = u(rng);
     return f;
 }
 
@@ -43,20 +44,22 @@ TEST(Activations, LimitsAndKnownValues) {
         float x;
         float want;
     } rows[] = {
-        {Logistic, 88.72284f, 1.0f},  {Logistic, -88.72284f, 0.0f}, {Logistic, 0.0f, 0.5f},
-        {Logistic, NAN, 1.0f},        {Tanh, 0.0f, 0.0f},           {Tanh, 50.0f, 1.0f},
-        {Tanh, -50.0f, -1.0f},        {Softsign, 1.0f, 0.5f},       {Softsign, -3.0f, -0.75f},
-        {Softsign, FLT_MAX, 1.0f},    {Softsign, -FLT_MAX, -1.0f},  {SafeExp, -FLT_MAX, 0.0f},
-        {SafeExp, 88.72284f, FLT_MAX}, {SafeExp, 0.0f, 1.0f},       {Identity, -2.5f, -2.5f},
+        {Logistic, 88.72284f, 1.0f},   {Logistic, -88.72284f, 0.0f}, {Logistic, 0.0f, 0.5f},
+        {Logistic, NAN, 1.0f},         {Tanh, 0.0f, 0.0f},           {Tanh, 50.0f, 1.0f},
+        {Tanh, -50.0f, -1.0f},         {Softsign, 1.0f, 0.5f},       {Softsign, -3.0f, -0.75f},
+        {Softsign, FLT_MAX, 1.0f},     {Softsign, -FLT_MAX, -1.0f},  {SafeExp, -FLT_MAX, 0.0f},
+        {SafeExp, 88.72284f, FLT_MAX}, {SafeExp, 0.0f, 1.0f},        {Identity, -2.5f, -2.5f},
     };
-    for (const Row &r : rows) EXPECT_EQ(r.fn(r.x), r.want) << "x=" << r.x;
+    for (const Row &r : rows)
+        EXPECT_EQ(r.fn(r.x), r.want) << "x=" << r.x;
 }
 
 TEST(WeightTable, HoldsEveryArrayTwiceInNameOrder) {
     uint64_t total = 0, used = 0;
     for (int i = 0; i < kWeightTableSize; ++i) {
         total += kWeightTable[i].count;
-        if (IsWeightsEntry(kWeightTable[i])) used += kWeightTable[i].count;
+        if (IsWeightsEntry(kWeightTable[i]))
+            used += kWeightTable[i].count;
         if (i > 0) {
             EXPECT_LT(std::strcmp(kWeightTable[i - 1].name, kWeightTable[i].name), 0);
         }
@@ -71,7 +74,8 @@ TEST(WeightTable, MatchesTheArraysTheNetworkBuilds) {
     NetworkPtr net(LoadNetwork(kWeightSectionFloats, w.data()));
     ASSERT_TRUE(net);
     for (const WeightTableEntry &e : kWeightTable) {
-        if (!IsWeightsEntry(e)) continue;
+        if (!IsWeightsEntry(e))
+            continue;
         uint32_t count = 0;
         const char *value = e.name + std::strlen("weightContainer_");
         ASSERT_NE(NetworkWeights(net.get(), value, &count), nullptr) << value;
@@ -98,10 +102,12 @@ TEST(SixDecimals, FastPathEqualsTextRoundTrip) {
     for (int i = 0; i < 400000; ++i) {
         uint32_t b = rng();
         // Bias towards exponents below 2^23 where rounding happens.
-        if (i % 2) b = (b & 0x807FFFFFu) | ((100u + rng() % 50u) << 23);
+        if (i % 2)
+            b = (b & 0x807FFFFFu) | ((100u + rng() % 50u) << 23);
         float f;
         std::memcpy(&f, &b, 4);
-        if (!std::isfinite(f)) continue;
+        if (!std::isfinite(f))
+            continue;
         ASSERT_EQ(Bits(SixDecimalRoundTrip(f)), Bits(SixDecimalRoundTripThroughText(f)))
             << std::hexfloat << f;
     }
@@ -131,7 +137,8 @@ TEST(LoadNetwork, GivesTheFloatsOfTheTextRoundTrip) {
     NetworkPtr text(LoadNetworkThroughText(kWeightSectionFloats, w.data()));
     ASSERT_TRUE(fast && text);
     for (const WeightTableEntry &e : kWeightTable) {
-        if (!IsWeightsEntry(e)) continue;
+        if (!IsWeightsEntry(e))
+            continue;
         const char *value = e.name + std::strlen("weightContainer_");
         uint32_t n = 0;
         const float *a = NetworkWeights(fast.get(), value, &n);
@@ -178,14 +185,16 @@ TEST(RunNetwork, SoftmaxOfEqualInputsIsUniform) {
     std::vector<float> f = RandomFrames(9, 2);
     const int frames = RunNetwork(net.get(), f.data(), 9, kInputSize);
     const float *p = OutputProbabilities(net.get(), nullptr);
-    for (int i = 0; i < frames * kOutputSize; ++i) EXPECT_EQ(p[i], 1.0f / 54.0f);
+    for (int i = 0; i < frames * kOutputSize; ++i)
+        EXPECT_EQ(p[i], 1.0f / 54.0f);
 }
 
 TEST(RunNetwork, DeltasDoNotChangeTheOutput) {
     std::vector<float> a = RandomWeightSection(11, 0.4f), b = a;
     for (int i = 0, at = 0; i < kWeightTableSize; at += kWeightTable[i].count, ++i)
         if (!IsWeightsEntry(kWeightTable[i]))
-            for (uint32_t k = 0; k < kWeightTable[i].count; ++k) b[at + k] = 1e6f * (k % 7);
+            for (uint32_t k = 0; k < kWeightTable[i].count; ++k)
+                b[at + k] = 1e6f * (k % 7);
     NetworkPtr na(LoadNetwork(kWeightSectionFloats, a.data()));
     NetworkPtr nb(LoadNetwork(kWeightSectionFloats, b.data()));
     std::vector<float> f = RandomFrames(40, 4);
@@ -230,13 +239,14 @@ TEST(RunNetwork, StridedInputEqualsPacked) {
     NetworkPtr net(LoadNetwork(kWeightSectionFloats, w.data()));
     const int T = 33;
     std::vector<float> f = RandomFrames(T, 8), wide(static_cast<size_t>(T) * 19, -7.0f);
-    for (int t = 0; t < T; ++t) std::memcpy(&wide[t * 19 + 4], &f[t * 15], 15 * 4);
+    for (int t = 0; t < T; ++t)
+        std::memcpy(&wide[t * 19 + 4], &f[t * 15], 15 * 4);
     const int n = RunNetwork(net.get(), f.data(), T, kInputSize);
     std::vector<float> packed(OutputProbabilities(net.get(), nullptr),
                               OutputProbabilities(net.get(), nullptr) + n * kOutputSize);
     ASSERT_EQ(RunNetworkStrided(net.get(), &wide[4], T, 19), n);
-    EXPECT_EQ(std::memcmp(packed.data(), OutputProbabilities(net.get(), nullptr), packed.size() * 4),
-              0);
+    EXPECT_EQ(
+        std::memcmp(packed.data(), OutputProbabilities(net.get(), nullptr), packed.size() * 4), 0);
 }
 
 }  // namespace

@@ -24,28 +24,34 @@ const float *W(const Network *n, const std::string &name) {
 // dest[t] += W · src[t + delay] for one position, the sum started from 0.
 void AddSum(const float *w, Seq &src, int t, int delay, float *dest, int rows) {
     const int s = t + delay;
-    if (s < 0 || s >= src.length) return;
+    if (s < 0 || s >= src.length)
+        return;
     const float *x = src.at(s);
     int k = 0;
     for (int o = 0; o < rows; ++o) {
         float sum = 0.0f;
-        for (int i = 0; i < src.depth; ++i) sum += x[i] * w[k++];
+        for (int i = 0; i < src.depth; ++i)
+            sum += x[i] * w[k++];
         dest[o] += sum;
     }
 }
 
 float F(const std::string &kind, float x) {
-    if (kind == "tanh") return Tanh(x);
-    if (kind == "softsign") return Softsign(x);
-    if (kind == "logistic") return Logistic(x);
+    if (kind == "tanh")
+        return Tanh(x);
+    if (kind == "softsign")
+        return Softsign(x);
+    if (kind == "logistic")
+        return Logistic(x);
     return x;
 }
 
 Seq Lstm(const Network *n, const std::string &name, const std::string &kind, int blocks, int dir,
          const std::string &belowName, Seq &below, Seq &bias) {
     const std::string ci = kind == "softsign_lstm" ? "softsign" : "tanh";
-    const std::string co = kind == "softsign_lstm" ? "softsign" : kind == "linear_lstm" ? "identity"
-                                                                                         : "tanh";
+    const std::string co = kind == "softsign_lstm" ? "softsign"
+                           : kind == "linear_lstm" ? "identity"
+                                                   : "tanh";
     Seq out{below.length, blocks, std::vector<float>(static_cast<size_t>(below.length) * blocks)};
     std::vector<float> states(static_cast<size_t>(below.length) * blocks);
     const float *peep = W(n, name + "_peepholes");
@@ -79,7 +85,8 @@ Seq Lstm(const Network *n, const std::string &name, const std::string &kind, int
             a += 1;
             const float pre = F(ci, net[a++]);
             float state = gIn * pre;
-            if (hasOld) state += gF * oldState[b];
+            if (hasOld)
+                state += gF * oldState[b];
             states[static_cast<size_t>(t) * blocks + b] = state;
             const float preout = F(co, state);
             {
@@ -109,8 +116,8 @@ std::vector<float> ReferenceForward(const Network *n, const NetworkDescription &
         std::vector<Seq> hidden;
         for (int dir = 0; dir < 2; ++dir) {
             const std::string name = "hidden_" + std::to_string(level) + "_" + std::to_string(dir);
-            Seq h = Lstm(n, name, d.hiddenType, d.hiddenSizes[level], dir == 0 ? -1 : 1,
-                         belowName, below, bias);
+            Seq h = Lstm(n, name, d.hiddenType, d.hiddenSizes[level], dir == 0 ? -1 : 1, belowName,
+                         below, bias);
             hidden.push_back(h);
         }
         if (level + 1 == levels) {
@@ -138,7 +145,8 @@ std::vector<float> ReferenceForward(const Network *n, const NetworkDescription &
                 AddSum(W(n, "hidden_" + std::to_string(level) + "_" + std::to_string(dir) +
                                 "_block_to_" + sub),
                        blocks[dir], t, 0, net.data(), m);
-            for (int i = 0; i < m; ++i) s.at(t)[i] = F(d.subsampleType, net[i]);
+            for (int i = 0; i < m; ++i)
+                s.at(t)[i] = F(d.subsampleType, net[i]);
         }
         below = s;
         belowName = sub;
@@ -163,7 +171,8 @@ std::vector<float> ReferenceForward(const Network *n, const NetworkDescription &
             u[k] = SafeExp(net[k] - offset);
             z += u[k];
         }
-        for (int k = 0; k < K; ++k) probs[static_cast<size_t>(t) * K + k] = u[k] / z;
+        for (int k = 0; k < K; ++k)
+            probs[static_cast<size_t>(t) * K + k] = u[k] / z;
     }
     return probs;
 }

@@ -8,8 +8,8 @@
 #include "Network.h"
 
 std::vector<float> ReferenceForward(const v7::Network *network,
-                                    const v7::NetworkDescription &description,
-                                    const float *frames, int frameCount);
+                                    const v7::NetworkDescription &description, const float *frames,
+                                    int frameCount);
 
 // Deterministic weights for tests: every float of a weight section, uniform in [-scale, scale].
 std::vector<float> RandomWeightSection(unsigned seed, float scale);

@@ -11,11 +11,15 @@ namespace v7 {
 inline constexpr float kExpLimit = 88.72284f;
 
 // exp rounded once to float: computed in double, so the result is the float nearest exp(x).
-inline float ExpToFloat(float x) { return static_cast<float>(std::exp(static_cast<double>(x))); }
+inline float ExpToFloat(float x) {
+    return static_cast<float>(std::exp(static_cast<double>(x)));
+}
 
 inline float Logistic(float x) {
-    if (!(x < kExpLimit)) return 1.0f;  // also NaN
-    if (x <= -kExpLimit) return 0.0f;
+    if (!(x < kExpLimit))
+        return 1.0f;  // also NaN
+    if (x <= -kExpLimit)
+        return 0.0f;
     const float e = ExpToFloat(-x);
     return 1.0f / (1.0f + e);
 }
@@ -27,17 +31,23 @@ inline float Tanh(float x) {
 }
 
 inline float Softsign(float x) {
-    if (x >= FLT_MAX) return 1.0f;
-    if (x <= -FLT_MAX) return -1.0f;
+    if (x >= FLT_MAX)
+        return 1.0f;
+    if (x <= -FLT_MAX)
+        return -1.0f;
     return x / (1.0f + std::fabs(x));
 }
 
-inline float Identity(float x) { return x; }
+inline float Identity(float x) {
+    return x;
+}
 
 // exp of a log value; -FLT_MAX stands for log(0).
 inline float SafeExp(float x) {
-    if (x == -FLT_MAX) return 0.0f;
-    if (x >= kExpLimit) return FLT_MAX;
+    if (x == -FLT_MAX)
+        return 0.0f;
+    if (x >= kExpLimit)
+        return FLT_MAX;
     return ExpToFloat(x);
 }
 

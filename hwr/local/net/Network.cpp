@@ -80,8 +80,8 @@ struct Network {
     Layer *input = nullptr;
     Layer *bias = nullptr;
     Layer *output = nullptr;
-    std::vector<float> net;         // scratch net inputs
-    std::vector<float> state[2];    // LSTM cell states of the previous and current position
+    std::vector<float> net;       // scratch net inputs
+    std::vector<float> state[2];  // LSTM cell states of the previous and current position
     std::vector<float> preout;
     uint64_t multiplyAdds = 0;
 
@@ -102,12 +102,13 @@ struct Network {
     void Connect(Layer *from, Layer *to, int delay = 0) {
         Connection c;
         c.name = from->name + "_to_" + to->name;
-        if (delay != 0) c.name += "_delay_" + std::to_string(delay);
+        if (delay != 0)
+            c.name += "_delay_" + std::to_string(delay);
         c.from = from;
         c.to = to;
         c.delay = delay;
-        c.range = container.Reserve(c.name, static_cast<uint32_t>(from->outputSize) *
-                                                static_cast<uint32_t>(to->inputSize));
+        c.range = container.Reserve(
+            c.name, static_cast<uint32_t>(from->outputSize) * static_cast<uint32_t>(to->inputSize));
         to->connections.push_back(static_cast<int>(connections.size()));
         connections.push_back(std::move(c));
     }
@@ -156,8 +157,8 @@ bool Network::Build(const NetworkDescription &d) {
             Connect(bias, layer);
             if (lstm) {
                 Connect(layer, layer, -direction);
-                layer->peepholes = container.Reserve(layer->name + "_peepholes",
-                                                     static_cast<uint32_t>(3 * n));
+                layer->peepholes =
+                    container.Reserve(layer->name + "_peepholes", static_cast<uint32_t>(3 * n));
             }
             hidden.push_back(layer);
         }
@@ -175,13 +176,16 @@ bool Network::Build(const NetworkDescription &d) {
         const int m = d.subsampleSizes[level];
         Layer *sub = AddLayer("subsample_" + std::to_string(level), LayerClass::Neuron,
                               subsampleKind, m, m, blocks[0]);
-        if (IsLstmKind(subsampleKind)) return false;
-        for (Layer *b : blocks) Connect(b, sub);
+        if (IsLstmKind(subsampleKind))
+            return false;
+        for (Layer *b : blocks)
+            Connect(b, sub);
         below = sub;
     }
     output = AddLayer("output", LayerClass::Softmax, LayerKind::Identity, d.outputSize,
                       d.outputSize, top[0]);
-    for (Layer *h : top) Connect(h, output);
+    for (Layer *h : top)
+        Connect(h, output);
     Connect(bias, output);
     return true;
 }
@@ -204,10 +208,10 @@ void Network::AddConnection(const Connection &c, int t0, int t1, float *netRows)
     // Source positions outside the sequence add nothing.
     const int lo = std::max(t0, -c.delay);
     const int hi = std::min(t1, from.length - c.delay);
-    if (lo >= hi) return;
+    if (lo >= hi)
+        return;
     c.packed.MultiplyAdd(from.out.data() + static_cast<size_t>(lo + c.delay) * from.outputSize,
-                         from.outputSize, hi - lo, netRows + static_cast<size_t>(lo - t0) * in,
-                         in);
+                         from.outputSize, hi - lo, netRows + static_cast<size_t>(lo - t0) * in, in);
     multiplyAdds += static_cast<uint64_t>(hi - lo) * in * from.outputSize;
 }
 
@@ -219,7 +223,8 @@ void Network::RunBlock(Layer &layer) {
     for (int t = 0; t < layer.length; ++t)
         for (int j = 0; j < b; ++j) {
             const int s = t * b + j;
-            if (s >= src.length) break;  // past the source's end: zeros
+            if (s >= src.length)
+                break;  // past the source's end: zeros
             std::memcpy(&layer.out[static_cast<size_t>(t) * layer.outputSize +
                                    static_cast<size_t>(j) * src.outputSize],
                         &src.out[static_cast<size_t>(s) * src.outputSize],
@@ -229,10 +234,14 @@ void Network::RunBlock(Layer &layer) {
 
 static float Apply(LayerKind kind, float x) {
     switch (kind) {
-        case LayerKind::Tanh: return Tanh(x);
-        case LayerKind::Softsign: return Softsign(x);
-        case LayerKind::Logistic: return Logistic(x);
-        default: return Identity(x);
+        case LayerKind::Tanh:
+            return Tanh(x);
+        case LayerKind::Softsign:
+            return Softsign(x);
+        case LayerKind::Logistic:
+            return Logistic(x);
+        default:
+            return Identity(x);
     }
 }
 
@@ -240,16 +249,19 @@ void Network::RunNeuron(Layer &layer) {
     layer.length = layer.source->length;
     const size_t n = static_cast<size_t>(layer.length) * layer.inputSize;
     net.assign(n, 0.0f);
-    for (int ci : layer.connections) AddConnection(connections[ci], 0, layer.length, net.data());
+    for (int ci : layer.connections)
+        AddConnection(connections[ci], 0, layer.length, net.data());
     layer.out.resize(n);
-    for (size_t i = 0; i < n; ++i) layer.out[i] = Apply(layer.kind, net[i]);
+    for (size_t i = 0; i < n; ++i)
+        layer.out[i] = Apply(layer.kind, net[i]);
 }
 
 void Network::RunSoftmax(Layer &layer) {
     layer.length = layer.source->length;
     const int k = layer.inputSize;
     net.assign(static_cast<size_t>(layer.length) * k, 0.0f);
-    for (int ci : layer.connections) AddConnection(connections[ci], 0, layer.length, net.data());
+    for (int ci : layer.connections)
+        AddConnection(connections[ci], 0, layer.length, net.data());
     layer.out.resize(net.size());
     for (int t = 0; t < layer.length; ++t) {
         const float *x = &net[static_cast<size_t>(t) * k];
@@ -266,7 +278,8 @@ void Network::RunSoftmax(Layer &layer) {
             z += y[i];
         }
         // The log activations the layer also keeps are read by nothing here.
-        for (int i = 0; i < k; ++i) y[i] = y[i] / z;
+        for (int i = 0; i < k; ++i)
+            y[i] = y[i] / z;
     }
 }
 
@@ -288,7 +301,8 @@ void Network::LstmStep(const Layer &layer, const float *netRow, const float *old
         const float gIn = G(in);
         const float gForget = G(forget);
         float s = gIn * CI(a[2]);
-        if (oldState) s += gForget * oldState[b];
+        if (oldState)
+            s += gForget * oldState[b];
         newState[b] = s;
         const float gOut = G(a[3] + p[2] * s);
         outRow[b] = gOut * CO(s);
@@ -318,11 +332,13 @@ void Network::RunLstm(Layer &layer) {
         const int t0 = dir > 0 ? c0 : std::max(0, T - c0 - kChunk);
         const int t1 = dir > 0 ? std::min(T, c0 + kChunk) : T - c0;
         std::fill(net.begin(), net.begin() + static_cast<size_t>(t1 - t0) * in, 0.0f);
-        for (const Connection *c : batched) AddConnection(*c, t0, t1, net.data());
+        for (const Connection *c : batched)
+            AddConnection(*c, t0, t1, net.data());
         for (int i = 0; i < t1 - t0; ++i) {
             const int t = dir > 0 ? t0 + i : t1 - 1 - i;
             float *netRow = net.data() + static_cast<size_t>(t - t0) * in;
-            for (const Connection *c : recurrent) AddConnection(*c, t, t + 1, netRow);
+            for (const Connection *c : recurrent)
+                AddConnection(*c, t, t + 1, netRow);
             const float *old = haveOld ? state[cur].data() : nullptr;
             float *fresh = state[cur ^ 1].data();
             float *outRow = layer.out.data() + static_cast<size_t>(t) * n;
@@ -333,7 +349,8 @@ void Network::RunLstm(Layer &layer) {
                 case LayerKind::SoftsignLstm:
                     LstmStep<Softsign, Softsign, Logistic>(layer, netRow, old, fresh, outRow);
                     break;
-                default: LstmStep<Tanh, Tanh, Logistic>(layer, netRow, old, fresh, outRow);
+                default:
+                    LstmStep<Tanh, Tanh, Logistic>(layer, netRow, old, fresh, outRow);
             }
             cur ^= 1;
             haveOld = true;
@@ -351,11 +368,20 @@ void Network::FeedForward(const float *first, int frames, ptrdiff_t stride) {
     for (auto &layer : layers) {
         switch (layer->cls) {
             case LayerClass::Input:
-            case LayerClass::Bias: break;
-            case LayerClass::Block: RunBlock(*layer); break;
-            case LayerClass::Neuron: RunNeuron(*layer); break;
-            case LayerClass::Softmax: RunSoftmax(*layer); break;
-            case LayerClass::Lstm: RunLstm(*layer); break;
+            case LayerClass::Bias:
+                break;
+            case LayerClass::Block:
+                RunBlock(*layer);
+                break;
+            case LayerClass::Neuron:
+                RunNeuron(*layer);
+                break;
+            case LayerClass::Softmax:
+                RunSoftmax(*layer);
+                break;
+            case LayerClass::Lstm:
+                RunLstm(*layer);
+                break;
         }
     }
 }
@@ -370,9 +396,11 @@ void PrintLoadFailure(const std::string &value) {
 
 std::unique_ptr<Network> Build(const NetworkDescription &description, uint32_t count,
                                const void *data) {
-    if (!data || count == 0 || count != kWeightSectionFloats) return nullptr;
+    if (!data || count == 0 || count != kWeightSectionFloats)
+        return nullptr;
     auto network = std::make_unique<Network>();
-    if (!network->Build(description)) return nullptr;
+    if (!network->Build(description))
+        return nullptr;
     return network;
 }
 
@@ -381,7 +409,8 @@ std::unique_ptr<Network> Build(const NetworkDescription &description, uint32_t c
 Network *LoadNetwork(const NetworkDescription &description, uint32_t count, const void *data) {
     try {
         auto network = Build(description, count, data);
-        if (!network) return nullptr;
+        if (!network)
+            return nullptr;
         // Key -> where its floats start in the section, and how many it holds.
         std::map<std::string, std::pair<uint32_t, uint32_t>> entries;
         uint32_t at = 0;
@@ -430,7 +459,8 @@ Network *LoadNetwork(uint32_t count, const void *data) {
 Network *LoadNetworkThroughText(uint32_t count, const void *data) {
     try {
         auto network = Build(ShippedNetworkDescription(), count, data);
-        if (!network) return nullptr;
+        if (!network)
+            return nullptr;
         // Key -> count followed by every float as " %f".
         std::map<std::string, std::string> table;
         const auto *bytes = static_cast<const unsigned char *>(data);
@@ -482,26 +512,33 @@ int RunNetworkStrided(Network *network, const float *first, int frameCount, ptrd
 }
 
 int RunNetwork(Network *network, const float *frames, int frameCount, int inputSize) {
-    if (!network || inputSize != network->description.inputSize) return 0;
+    if (!network || inputSize != network->description.inputSize)
+        return 0;
     return RunNetworkStrided(network, frames, frameCount, inputSize);
 }
 
-void FreeNetwork(Network *network) { delete network; }
+void FreeNetwork(Network *network) {
+    delete network;
+}
 
 const float *OutputProbabilities(const Network *network, int *frames) {
     if (!network) {
-        if (frames) *frames = 0;
+        if (frames)
+            *frames = 0;
         return nullptr;
     }
-    if (frames) *frames = network->output->length;
+    if (frames)
+        *frames = network->output->length;
     return network->output->out.data();
 }
 
 const float *NetworkWeights(const Network *network, const char *valueName, uint32_t *count) {
-    if (!network || !valueName) return nullptr;
+    if (!network || !valueName)
+        return nullptr;
     for (const auto &[name, range] : network->container.values)
         if (name == valueName) {
-            if (count) *count = range.count;
+            if (count)
+                *count = range.count;
             return network->container.weights.data() + range.begin;
         }
     return nullptr;

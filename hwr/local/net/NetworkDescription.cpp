@@ -4,9 +4,9 @@ namespace v7 {
 
 const char *LabelText(int k) {
     static const char *const kLabels[kOutputSize] = {
-        "*", "A", "B", "C", "D", "E", "F", "G", "H", "I", "J", "K", "L", "M",
-        "N", "O", "P", "Q", "R", "S", "T", "U", "V", "W", "X", "Y", "Z", "a",
-        "b", "c", "d", "e", "f", "g", "h", "i", "j", "k", "l", "m", "n", "o",
+        "*", "A", "B", "C", "D", "E", "F", "G", "H", "I", "J", "K",    "L", "M",
+        "N", "O", "P", "Q", "R", "S", "T", "U", "V", "W", "X", "Y",    "Z", "a",
+        "b", "c", "d", "e", "f", "g", "h", "i", "j", "k", "l", "m",    "n", "o",
         "p", "q", "r", "s", "t", "u", "v", "w", "x", "y", "z", "blank"};
     return k >= 0 && k < kOutputSize ? kLabels[k] : "";
 }

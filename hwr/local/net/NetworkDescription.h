@@ -7,9 +7,9 @@
 
 namespace v7 {
 
-inline constexpr int kInputSize = 15;    // values per feature frame
-inline constexpr int kLabelCount = 53;   // "*", "A".."Z", "a".."z"
-inline constexpr int kOutputSize = 54;   // labels and the blank, last
+inline constexpr int kInputSize = 15;   // values per feature frame
+inline constexpr int kLabelCount = 53;  // "*", "A".."Z", "a".."z"
+inline constexpr int kOutputSize = 54;  // labels and the blank, last
 inline constexpr int kBlankIndex = 53;
 
 // Label k of the output layer; output kBlankIndex is "blank".
@@ -34,9 +34,9 @@ struct NetworkDescription {
     int inputSize = kInputSize;
     std::vector<int> hiddenSizes = {20, 60, 180};  // LSTM blocks per layer, per level
     std::string hiddenType = "lstm";
-    std::vector<int> subsampleSizes = {20, 60};    // one after each level but the last
+    std::vector<int> subsampleSizes = {20, 60};  // one after each level but the last
     std::string subsampleType = "tanh";
-    int subsampleBlock = 2;                        // frames joined by a block layer
+    int subsampleBlock = 2;  // frames joined by a block layer
     int outputSize = kOutputSize;
 };
 

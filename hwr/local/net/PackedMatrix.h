@@ -12,7 +12,7 @@
 namespace v7 {
 
 class PackedMatrix {
-public:
+  public:
     static constexpr int kPanelRows = 16;
 
     PackedMatrix() = default;
@@ -27,7 +27,7 @@ public:
     void MultiplyAdd(const float *x, ptrdiff_t xStride, int count, float *y,
                      ptrdiff_t yStride) const;
 
-private:
+  private:
     struct FreeAligned {
         void operator()(float *p) const;
     };

@@ -4,9 +4,10 @@
 
 namespace v7 {
 
-#define V7_WEIGHT_ARRAY(array, count)                            \
-    {"weightContainer_" array "_weight_optimiser_deltas", count}, \
-        {"weightContainer_" array "_weights", count}
+#define V7_WEIGHT_ARRAY(array, count)                               \
+    {"weightContainer_" array "_weight_optimiser_deltas", count}, { \
+        "weightContainer_" array "_weights", count                  \
+    }
 
 const WeightTableEntry kWeightTable[kWeightTableSize] = {
     V7_WEIGHT_ARRAY("bias_to_hidden_0_0", 80),
