@@ -3,17 +3,36 @@
 #include <algorithm>
 #include <cmath>
 
+#include <memory>
+
+#include "InkPipeline.h"
 #include "Labels.h"
+#include "SixDecimals.h"
 
 namespace v7train {
 
 bool ExampleFromRaw(const std::vector<int16_t> &raw, const std::string &text, bool single,
                     Example &out) {
+    // One workspace per thread for the life of the process: the pipeline touches only what a
+    // writing needs of its 80 MB.
+    thread_local std::unique_ptr<uint64_t[]> workspace(
+        new uint64_t[(v7::InkPipeline::WorkspaceSize() + 7) / 8]);
     std::vector<int32_t> pts(raw.begin(), raw.end());
     out.segments.clear();
     out.text = text;
     out.labels = TextToLabels(text);
-    return ComputeFrames(pts.data(), int(pts.size() / 2), single, out.segments) == kFeaturesOk;
+    v7::InkPipeline ink(workspace.get());
+    if (ink.Prepare(pts.data(), int(pts.size() / 2), single) != 0)
+        return false;
+    for (int s = 0; s < ink.segmentCount(); ++s) {
+        if (ink.BuildFrames(s) != 0)
+            return false;
+        std::vector<float> inputs(size_t(ink.frameCount()) * kFrameInputs);
+        for (int f = 0; f < ink.frameCount(); ++f)
+            v7::FrameInputs(ink.frames()[f], &inputs[size_t(f) * kFrameInputs]);
+        out.segments.push_back(std::move(inputs));
+    }
+    return true;
 }
 
 InputNorm InputNorm::Identity() {
@@ -28,10 +47,10 @@ InputNorm InputNorm::Identity() {
 InputNorm InputNorm::Measure(const std::vector<Example> &examples) {
     double sum[kFrameInputs] = {}, sq[kFrameInputs] = {}, n = 0;
     for (const Example &ex : examples)
-        for (const SegmentFrames &s : ex.segments)
-            for (int t = 0; t < s.frames; ++t) {
+        for (const std::vector<float> &s : ex.segments)
+            for (size_t t = 0; t < s.size() / kFrameInputs; ++t) {
                 for (int k = 0; k < kFrameInputs; ++k) {
-                    double v = s.values[size_t(t) * kFrameInputs + k];
+                    double v = s[t * kFrameInputs + size_t(k)];
                     sum[k] += v;
                     sq[k] += v * v;
                 }
@@ -68,6 +87,13 @@ std::vector<float> FoldNorm(const std::vector<float> &params, const InputNorm &n
     return out;
 }
 
+std::vector<float> EngineWeights(const std::vector<float> &params, const InputNorm &norm) {
+    std::vector<float> out = FoldNorm(params, norm);
+    for (float &v : out)
+        v = v7::SixDecimalRoundTrip(v);
+    return out;
+}
+
 Recogniser::Recogniser(const std::vector<float> &foldedParams) {
     net_.params = foldedParams;
 }
@@ -75,8 +101,8 @@ Recogniser::Recogniser(const std::vector<float> &foldedParams) {
 int Recogniser::Run(const Example &ex, std::vector<float> &prob) {
     prob.clear();
     int total = 0;
-    for (const SegmentFrames &s : ex.segments) {
-        int T = net_.Forward(s.values.data(), s.frames);
+    for (const std::vector<float> &s : ex.segments) {
+        int T = net_.Forward(s.data(), int(s.size() / kFrameInputs));
         prob.insert(prob.end(), net_.Probabilities().begin(), net_.Probabilities().end());
         total += T;
     }

@@ -7,19 +7,21 @@
 #include <string>
 #include <vector>
 
-#include "InkFeatures.h"
 #include "V7Net.h"
 
 namespace v7train {
 
-// A writing turned into network input: the segments' frames.
+constexpr int kFrameInputs = 15;
+
+// A writing turned into network input: per segment, frames x 15 inputs.
 struct Example {
-    std::vector<SegmentFrames> segments;
+    std::vector<std::vector<float>> segments;
     std::vector<int> labels;
     std::string text;
 };
 
-// Frames of the kit's raw stroke data (16-bit pairs); false when the pipeline refuses it.
+// Frames of the kit's raw stroke data (16-bit pairs) through the recogniser's own ink pipeline;
+// false when the pipeline refuses the writing.
 bool ExampleFromRaw(const std::vector<int16_t> &raw, const std::string &text, bool single,
                     Example &out);
 
@@ -31,8 +33,11 @@ struct InputNorm {
     static InputNorm Measure(const std::vector<Example> &examples);
 };
 
-// The parameters the engine should load: the standardisation folded into the first level.
+// The parameters for raw inputs: the standardisation folded into the first level's weights.
 std::vector<float> FoldNorm(const std::vector<float> &params, const InputNorm &norm);
+// What the engine should load: folded, and every weight rounded as the engine's six-decimal
+// loading would round it, so that validation here sees the engine's weights.
+std::vector<float> EngineWeights(const std::vector<float> &params, const InputNorm &norm);
 
 // Forward pass over all segments of an example with raw (unstandardised) inputs and folded
 // weights, giving the probabilities of every output frame in order.

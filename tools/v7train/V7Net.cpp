@@ -23,24 +23,33 @@ Real TanhViaLogistic(Real x) {
 
 namespace {
 
-// out[t][o] += sum_k x[t][k] * w[o][k]
+// y[0..cols) += sum_r c[r * cstride] * a[r][0..cols): rows four at a time, so that y is loaded
+// and stored once per four rows and the inner loop vectorises over the columns.
 template <typename Real>
-void AddXWt(const Real *x, int T, int in, const Real *w, int out, Real *y) {
-    for (int t = 0; t < T; ++t) {
-        const Real *xt = x + size_t(t) * in;
-        Real *yt = y + size_t(t) * out;
-        for (int o = 0; o < out; ++o) {
-            const Real *wo = w + size_t(o) * in;
-            Real s = 0;
-#pragma omp simd reduction(+ : s)
-            for (int k = 0; k < in; ++k)
-                s += xt[k] * wo[k];
-            yt[o] += s;
-        }
+void AxpyRows(const Real *c, ptrdiff_t cstride, int rows, const Real *a, int cols, Real *y) {
+    int r = 0;
+    for (; r + 4 <= rows; r += 4) {
+        Real c0 = c[r * cstride], c1 = c[(r + 1) * cstride], c2 = c[(r + 2) * cstride],
+             c3 = c[(r + 3) * cstride];
+        if (c0 == 0 && c1 == 0 && c2 == 0 && c3 == 0)
+            continue;
+        const Real *a0 = a + size_t(r) * cols, *a1 = a0 + cols, *a2 = a1 + cols, *a3 = a2 + cols;
+#pragma omp simd
+        for (int k = 0; k < cols; ++k)
+            y[k] += c0 * a0[k] + c1 * a1[k] + c2 * a2[k] + c3 * a3[k];
+    }
+    for (; r < rows; ++r) {
+        Real c0 = c[r * cstride];
+        if (c0 == 0)
+            continue;
+        const Real *a0 = a + size_t(r) * cols;
+#pragma omp simd
+        for (int k = 0; k < cols; ++k)
+            y[k] += c0 * a0[k];
     }
 }
 
-// y[o] += sum_k w[o][k] v[k]
+// y[o] += sum_k w[o][k] v[k] (the output layer: few rows, long ones)
 template <typename Real>
 void MatVec(const Real *w, int out, int in, const Real *v, Real *y) {
     for (int o = 0; o < out; ++o) {
@@ -56,15 +65,7 @@ void MatVec(const Real *w, int out, int in, const Real *v, Real *y) {
 // y[k] += sum_o w[o][k] d[o]
 template <typename Real>
 void MatTVec(const Real *w, int out, int in, const Real *d, Real *y) {
-    for (int o = 0; o < out; ++o) {
-        Real g = d[o];
-        if (g == 0)
-            continue;
-        const Real *wo = w + size_t(o) * in;
-#pragma omp simd
-        for (int k = 0; k < in; ++k)
-            y[k] += g * wo[k];
-    }
+    AxpyRows(d, 1, out, w, in, y);
 }
 
 // gw[o][k] += d[o] * v[k]
@@ -79,6 +80,15 @@ void Outer(const Real *d, int out, const Real *v, int in, Real *gw) {
         for (int k = 0; k < in; ++k)
             go[k] += g * v[k];
     }
+}
+
+// The transpose of a rows x cols matrix.
+template <typename Real>
+void Transpose(const Real *a, int rows, int cols, std::vector<Real> &t) {
+    t.resize(size_t(rows) * cols);
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < cols; ++c)
+            t[size_t(c) * rows + r] = a[size_t(r) * cols + c];
 }
 
 }  // namespace
@@ -111,9 +121,13 @@ void V7Net<Real>::LstmForward(Lstm &L, const Real *x) {
     const int T = L.T, n = L.n, g4 = 4 * n;
     const Real *P = params.data();
     L.z.assign(size_t(T) * g4, Real(0));
-    for (int t = 0; t < T; ++t)
-        std::copy(P + L.b, P + L.b + g4, L.z.begin() + long(t) * g4);
-    AddXWt(x, T, L.in, P + L.wx, g4, L.z.data());
+    Transpose(P + L.wx, g4, L.in, wxT_);
+    Transpose(P + L.wr, g4, n, wrT_);
+    for (int t = 0; t < T; ++t) {
+        Real *z = L.z.data() + size_t(t) * g4;
+        std::copy(P + L.b, P + L.b + g4, z);
+        AxpyRows(x + size_t(t) * L.in, 1, L.in, wxT_.data(), g4, z);
+    }
     for (auto *v : {&L.gi, &L.gf, &L.gg, &L.go, &L.c, &L.tc, &L.h})
         v->assign(size_t(T) * n, Real(0));
     const Real *peep = P + L.peep;
@@ -123,7 +137,7 @@ void V7Net<Real>::LstmForward(Lstm &L, const Real *x) {
         bool hasPrev = prev >= 0 && prev < T;
         Real *z = L.z.data() + size_t(t) * g4;
         if (hasPrev)
-            MatVec(P + L.wr, g4, n, L.h.data() + size_t(prev) * n, z);
+            AxpyRows(L.h.data() + size_t(prev) * n, 1, n, wrT_.data(), g4, z);
         const Real *cp = hasPrev ? L.c.data() + size_t(prev) * n : nullptr;
         for (int j = 0; j < n; ++j) {
             Real ai = z[4 * j], af = z[4 * j + 1];
@@ -198,27 +212,17 @@ void V7Net<Real>::LstmBackward(Lstm &L, const Real *x, const std::vector<Real> &
     Real *gb = grad.data() + L.b;
     Real *gwx = grad.data() + L.wx;
     Real *gwr = grad.data() + L.wr;
+    // The recurrent input of frame t is h[t - dir]; frames without one are left out.
+    int first = L.dir > 0 ? 1 : 0, count = T - 1;
+    const Real *hPrev = L.h.data() + (L.dir > 0 ? 0 : size_t(n));
     for (int o = 0; o < g4; ++o) {
-        Real *rx = gwx + size_t(o) * L.in, *rr = gwr + size_t(o) * n;
         Real sb = 0;
-        for (int t = 0; t < T; ++t) {
-            Real g = dz[size_t(t) * g4 + o];
-            if (g == 0)
-                continue;
-            sb += g;
-            const Real *xt = x + size_t(t) * L.in;
-#pragma omp simd
-            for (int k = 0; k < L.in; ++k)
-                rx[k] += g * xt[k];
-            int prev = t - L.dir;
-            if (prev < 0 || prev >= T)
-                continue;
-            const Real *hp = L.h.data() + size_t(prev) * n;
-#pragma omp simd
-            for (int k = 0; k < n; ++k)
-                rr[k] += g * hp[k];
-        }
+        for (int t = 0; t < T; ++t)
+            sb += dz[size_t(t) * g4 + o];
         gb[o] += sb;
+        AxpyRows(dz.data() + o, g4, T, x, L.in, gwx + size_t(o) * L.in);
+        if (count > 0)
+            AxpyRows(dz.data() + size_t(first) * g4 + o, g4, count, hPrev, n, gwr + size_t(o) * n);
     }
     if (dx)
         for (int t = 0; t < T; ++t)

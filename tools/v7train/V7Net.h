@@ -51,6 +51,7 @@ class V7Net {
     const Real *input_ = nullptr;
     std::vector<Real> sub_[2];  // subsample outputs (tanh), T_[l+1] x n_l
     std::vector<Real> logits_, prob_;
+    std::vector<Real> wxT_, wrT_;  // transposed weights of the layer being run
 };
 
 extern template class V7Net<float>;

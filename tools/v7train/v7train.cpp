@@ -186,10 +186,10 @@ void InitParams(std::vector<float> &p, uint64_t seed) {
 }
 
 void Standardise(Example &ex, const InputNorm &n) {
-    for (SegmentFrames &s : ex.segments)
-        for (int t = 0; t < s.frames; ++t)
+    for (std::vector<float> &s : ex.segments)
+        for (size_t t = 0; t < s.size() / kFrameInputs; ++t)
             for (int k = 0; k < kFrameInputs; ++k) {
-                float &x = s.values[size_t(t) * kFrameInputs + k];
+                float &x = s[t * kFrameInputs + size_t(k)];
                 x = (x - n.mean[k]) / n.scale[k];
             }
 }
@@ -333,7 +333,7 @@ int Train(const Args &a) {
     auto validate = [&]() {
         if (vals.empty())
             return;
-        std::vector<float> folded = FoldNorm(st.params, st.norm);
+        std::vector<float> folded = EngineWeights(st.params, st.norm);
         double mainCer = 0;
         std::string line = "validation:";
         for (size_t i = 0; i < vals.size(); ++i) {
@@ -372,7 +372,8 @@ int Train(const Args &a) {
             std::vector<int> lens;
             for (size_t k = 0; k < ex.segments.size(); ++k) {
                 nets[k].params = st.params;
-                int T = nets[k].Forward(ex.segments[k].values.data(), ex.segments[k].frames);
+                int T = nets[k].Forward(ex.segments[k].data(),
+                                        int(ex.segments[k].size() / kFrameInputs));
                 lens.push_back(T);
                 prob.insert(prob.end(), nets[k].Probabilities().begin(),
                             nets[k].Probabilities().end());
