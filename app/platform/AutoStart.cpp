@@ -10,10 +10,13 @@
 namespace {
 
 int MakeDirectory(const std::string &path) {
-    if (mkdir(path.c_str(), 0700) == 0) return 0;
-    if (errno != EEXIST) return errno;
+    if (mkdir(path.c_str(), 0700) == 0)
+        return 0;
+    if (errno != EEXIST)
+        return errno;
     struct stat st;
-    if (stat(path.c_str(), &st) != 0) return errno;
+    if (stat(path.c_str(), &st) != 0)
+        return errno;
     return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
 }
 
@@ -47,7 +50,8 @@ int OpenAutoStartDirectory(std::string *directory) {
     } else {
         return ENOENT;
     }
-    if (int rc = MakeDirectory(config)) return rc;
+    if (int rc = MakeDirectory(config))
+        return rc;
     *directory = config + "/autostart";
     return MakeDirectory(*directory);
 }
@@ -62,11 +66,16 @@ int SetAutoStartEntry(const std::string &directory, std::string_view name,
     std::string path = directory + "/" + std::string(name) + ".desktop";
     std::string temp = path + ".new";
     int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return errno;
+    if (fd < 0)
+        return errno;
     int rc = 0;
-    if (write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size())) rc = errno ? errno : EIO;
-    if (close(fd) != 0 && rc == 0) rc = errno;
-    if (rc == 0 && rename(temp.c_str(), path.c_str()) != 0) rc = errno;
-    if (rc != 0) unlink(temp.c_str());
+    if (write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size()))
+        rc = errno ? errno : EIO;
+    if (close(fd) != 0 && rc == 0)
+        rc = errno;
+    if (rc == 0 && rename(temp.c_str(), path.c_str()) != 0)
+        rc = errno;
+    if (rc != 0)
+        unlink(temp.c_str());
     return rc;
 }

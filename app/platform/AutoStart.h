@@ -10,4 +10,5 @@
 int OpenAutoStartDirectory(std::string *directory);
 // Writes the entry `name`.desktop that starts `program` at log-on, or an inert one when
 // `program` is empty; 0 or an errno value. The file is replaced at once, never half-written.
-int SetAutoStartEntry(const std::string &directory, std::string_view name, std::string_view program);
+int SetAutoStartEntry(const std::string &directory, std::string_view name,
+                      std::string_view program);

@@ -59,13 +59,15 @@ CDialog::~CDialog() {
 
 bool CDialog::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     std::lock_guard<std::mutex> lock(g_windowsMutex);
-    if (!g_windows.count(this)) return false;
+    if (!g_windows.count(this))
+        return false;
     QCoreApplication::postEvent(this, new MessageEvent(message, wParam, lParam));
     return true;
 }
 
 LRESULT CDialog::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (OnUiThread()) return WindowProc(message, wParam, lParam);
+    if (OnUiThread())
+        return WindowProc(message, wParam, lParam);
     LRESULT result = 0;
     QMetaObject::invokeMethod(
         this, [&] { result = WindowProc(message, wParam, lParam); }, Qt::BlockingQueuedConnection);
@@ -82,8 +84,10 @@ LRESULT CDialog::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             OnCancel();
             return 0;
         case WM_COMMAND:
-            if (LOWORD(wParam) == IDOK) OnOK();
-            if (LOWORD(wParam) == IDCANCEL) OnCancel();
+            if (LOWORD(wParam) == IDOK)
+                OnOK();
+            if (LOWORD(wParam) == IDCANCEL)
+                OnCancel();
             return 0;
         default:
             return 0;
@@ -135,12 +139,14 @@ void CDialog::CheckDlgButton(int id, int checked) {
 }
 
 void CDialog::CheckRadioButton(int firstId, int lastId, int checkId) {
-    for (int id = firstId; id <= lastId; ++id) CheckDlgButton(id, id == checkId);
+    for (int id = firstId; id <= lastId; ++id)
+        CheckDlgButton(id, id == checkId);
 }
 
 int CDialog::GetCheckedRadioButton(int firstId, int lastId) const {
     for (int id = firstId; id <= lastId; ++id)
-        if (IsDlgButtonChecked(id)) return id;
+        if (IsDlgButtonChecked(id))
+            return id;
     return 0;
 }
 
@@ -151,17 +157,20 @@ void CDialog::SleepOnUiThread(int ms) {
     loop.exec(QEventLoop::ExcludeUserInputEvents | QEventLoop::ExcludeSocketNotifiers);
     // Whatever was posted meanwhile joins the waiting messages, so that they keep their order.
     QCoreApplication::sendPostedEvents(nullptr, kMessageEvent);
-    if (--g_sleepDepth > 0) return;
+    if (--g_sleepDepth > 0)
+        return;
     std::deque<Deferred> waiting;
     {
         std::lock_guard<std::mutex> lock(g_windowsMutex);
         waiting.swap(g_deferred);
     }
-    for (const Deferred &d : waiting) d.window->PostMessage(d.message, d.wParam, d.lParam);
+    for (const Deferred &d : waiting)
+        d.window->PostMessage(d.message, d.wParam, d.lParam);
 }
 
 bool CDialog::event(QEvent *event) {
-    if (event->type() != kMessageEvent) return QDialog::event(event);
+    if (event->type() != kMessageEvent)
+        return QDialog::event(event);
     auto *m = static_cast<MessageEvent *>(event);
     if (g_sleepDepth > 0) {
         std::lock_guard<std::mutex> lock(g_windowsMutex);
@@ -174,12 +183,14 @@ bool CDialog::event(QEvent *event) {
 
 void CDialog::showEvent(QShowEvent *event) {
     QDialog::showEvent(event);
-    if (!event->spontaneous()) WindowProc(WM_SHOWWINDOW, 1, 0);
+    if (!event->spontaneous())
+        WindowProc(WM_SHOWWINDOW, 1, 0);
 }
 
 void CDialog::hideEvent(QHideEvent *event) {
     QDialog::hideEvent(event);
-    if (!event->spontaneous()) WindowProc(WM_SHOWWINDOW, 0, 0);
+    if (!event->spontaneous())
+        WindowProc(WM_SHOWWINDOW, 0, 0);
 }
 
 void CDialog::closeEvent(QCloseEvent *event) {
@@ -191,10 +202,15 @@ void CDialog::closeEvent(QCloseEvent *event) {
 void CDialog::keyPressEvent(QKeyEvent *event) {
     UINT vk = 0;
     switch (event->key()) {
-        case Qt::Key_Escape: vk = VK_ESCAPE; break;
+        case Qt::Key_Escape:
+            vk = VK_ESCAPE;
+            break;
         case Qt::Key_Return:
-        case Qt::Key_Enter: vk = VK_RETURN; break;
-        default: break;
+        case Qt::Key_Enter:
+            vk = VK_RETURN;
+            break;
+        default:
+            break;
     }
     if (vk && PreTranslateMessage(WM_KEYDOWN, vk, 0)) {
         event->accept();
@@ -203,9 +219,13 @@ void CDialog::keyPressEvent(QKeyEvent *event) {
     QDialog::keyPressEvent(event);
 }
 
-void CDialog::accept() { SendMessage(WM_COMMAND, IDOK, 0); }
+void CDialog::accept() {
+    SendMessage(WM_COMMAND, IDOK, 0);
+}
 
-void CDialog::reject() { SendMessage(WM_COMMAND, IDCANCEL, 0); }
+void CDialog::reject() {
+    SendMessage(WM_COMMAND, IDCANCEL, 0);
+}
 
 bool PostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return window && window->PostMessage(message, wParam, lParam);

@@ -27,7 +27,7 @@ struct MessageEntry {
 
 class CDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit CDialog(int resourceId, QWidget *parent = nullptr);
     ~CDialog() override;
 
@@ -69,16 +69,18 @@ public:
     // in their order. Only on the user-interface thread.
     static void SleepOnUiThread(int ms);
 
-protected:
+  protected:
     // Looks the message up in `table`; true (with *result) when a row took it.
     template <class Window, std::size_t N>
     bool DispatchTable(const MessageEntry<Window> (&table)[N], UINT message, WPARAM wParam,
                        LPARAM lParam, LRESULT *result) {
         for (const MessageEntry<Window> &row : table) {
-            if (row.message != message) continue;
+            if (row.message != message)
+                continue;
             if (row.firstId != 0 || row.lastId != 0) {
                 UINT id = message == WM_COMMAND ? LOWORD(wParam) : static_cast<UINT>(wParam);
-                if (id < row.firstId || id > row.lastId) continue;
+                if (id < row.firstId || id > row.lastId)
+                    continue;
             }
             *result = (static_cast<Window *>(this)->*row.handler)(wParam, lParam);
             return true;
@@ -94,7 +96,7 @@ protected:
     void accept() override;
     void reject() override;
 
-private:
+  private:
     const int m_resourceId;
     std::map<int, QWidget *> m_controls;
 };

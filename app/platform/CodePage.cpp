@@ -18,7 +18,8 @@ enum class Unit { kByteCode, kUtf8, kUtf16 };
 size_t CharLength(Unit unit, const char *in, size_t left) {
     size_t n = 1;
     if (unit == Unit::kUtf8) {
-        while (n < left && n < 4 && (static_cast<unsigned char>(in[n]) & 0xC0) == 0x80) ++n;
+        while (n < left && n < 4 && (static_cast<unsigned char>(in[n]) & 0xC0) == 0x80)
+            ++n;
     } else if (unit == Unit::kUtf16) {
         n = 2;
         char16_t first;
@@ -26,7 +27,8 @@ size_t CharLength(Unit unit, const char *in, size_t left) {
             std::memcpy(&first, in, 2);
             char16_t second;
             std::memcpy(&second, in + 2, 2);
-            if (first >= 0xD800 && first < 0xDC00 && second >= 0xDC00 && second < 0xE000) n = 4;
+            if (first >= 0xD800 && first < 0xDC00 && second >= 0xDC00 && second < 0xE000)
+                n = 4;
         }
     }
     return n < left ? n : left;
@@ -36,7 +38,8 @@ size_t CharLength(Unit unit, const char *in, size_t left) {
 std::string Convert(const char *from, const char *to, Unit unit, std::string_view in,
                     std::string_view replacement) {
     iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) return {};
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return {};
     std::string out;
     out.reserve(in.size() * 2);
     char buffer[4096];

@@ -12,7 +12,7 @@
 
 // The text of one initialisation file, edited in memory.
 class ProfileText {
-public:
+  public:
     explicit ProfileText(std::string_view text = {});
 
     // The value of `key` in `section`, if the key is there (a line without '=' has no value).
@@ -24,7 +24,7 @@ public:
     // The whole text, with the line ends it had (CR LF for a new text).
     std::string Text() const;
 
-private:
+  private:
     std::vector<std::string> m_lines;  // without their line ends
     std::string m_eol;
     bool m_finalEol = true;

@@ -45,8 +45,12 @@ constexpr int SW_SHOWNOACTIVATE = 4;
 constexpr int SW_SHOW = 5;
 
 // wParam of WM_COMMAND: the command or control id in the low word, the notification in the high.
-constexpr UINT LOWORD(WPARAM w) { return static_cast<UINT>(w & 0xFFFF); }
-constexpr UINT HIWORD(WPARAM w) { return static_cast<UINT>((w >> 16) & 0xFFFF); }
+constexpr UINT LOWORD(WPARAM w) {
+    return static_cast<UINT>(w & 0xFFFF);
+}
+constexpr UINT HIWORD(WPARAM w) {
+    return static_cast<UINT>((w >> 16) & 0xFFFF);
+}
 // lParam of WM_HOTKEY: the modifiers in the low word, the virtual key in the high word.
 constexpr LPARAM MakeHotKeyLParam(UINT modifiers, UINT vk) {
     return static_cast<LPARAM>((vk << 16) | (modifiers & 0xFFFF));

@@ -24,17 +24,21 @@ std::u16string Format(const char *format, int code) {
 
 }  // namespace
 
-std::string GetSettingsPath() { return GetProgramDirectory() + "config/config.ini"; }
+std::string GetSettingsPath() {
+    return GetProgramDirectory() + "config/config.ini";
+}
 
 int LoadSettings(AppSettings *record) {
     const std::string path = GetSettingsPath();
     AppSettings defaults;
-    record->AutoUpdateType = GetPrivateProfileInt(kSection, "AutoUpdateType", defaults.AutoUpdateType, path);
+    record->AutoUpdateType =
+        GetPrivateProfileInt(kSection, "AutoUpdateType", defaults.AutoUpdateType, path);
     record->AutoRun = GetPrivateProfileInt(kSection, "AutoRun", defaults.AutoRun, path);
     record->ClosePromp = GetPrivateProfileInt(kSection, "ClosePromp", defaults.ClosePromp, path);
     record->ShowFlag = GetPrivateProfileInt(kSection, "ShowFlag", defaults.ShowFlag, path);
     record->Language = GetPrivateProfileInt(kSection, "Language", defaults.Language, path);
-    record->LongPressModel = GetPrivateProfileInt(kSection, "LongPressModel", defaults.LongPressModel, path);
+    record->LongPressModel =
+        GetPrivateProfileInt(kSection, "LongPressModel", defaults.LongPressModel, path);
     record->AutoModify = GetPrivateProfileInt(kSection, "AutoModify", defaults.AutoModify, path);
     return 1;
 }

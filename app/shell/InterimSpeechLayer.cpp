@@ -17,7 +17,7 @@ const char16_t *const kLanguageNames[] = {u"普通话", u"英语",   u"粤语", 
                                           u"甘肃话", u"武汉话", u"河北话", u"长沙话"};
 
 class InterimSpeechLayer : public SpeechLayer {
-public:
+  public:
     void BuildSessionParams() override {
         int language = g_settings.Language;
         bool known = language >= 0 && language < 14;
@@ -33,10 +33,12 @@ public:
     int Prepare() override { return 0; }
 
     int BeginListening() override {
-        if (m_session) return -5;
+        if (m_session)
+            return -5;
         int error = 0;
         const char *id = QISRSessionBegin(nullptr, m_params.c_str(), &error);
-        if (!id) return error;
+        if (!id)
+            return error;
         m_session = id;
         m_text.clear();
         return 0;
@@ -48,8 +50,10 @@ public:
             int rc = QISRAudioWrite(m_session, nullptr, 0, MSC_AUDIO_LAST, &endpoint, &status);
             while (rc == 0 && status != MSC_REC_COMPLETE) {
                 const char *text = QISRGetResult(m_session, &status, 0, &error);
-                if (error != 0) rc = error;
-                if (text) m_text += text;
+                if (error != 0)
+                    rc = error;
+                if (text)
+                    m_text += text;
             }
             if (rc != 0) {
                 char line[64];
@@ -67,7 +71,7 @@ public:
     void ResetReplaceCount() override {}
     void TypeText(const std::u16string &) override {}
 
-private:
+  private:
     std::string m_params;
     const char *m_session = nullptr;
     std::string m_text;
@@ -75,4 +79,6 @@ private:
 
 }  // namespace
 
-std::unique_ptr<SpeechLayer> CreateSpeechLayer() { return std::make_unique<InterimSpeechLayer>(); }
+std::unique_ptr<SpeechLayer> CreateSpeechLayer() {
+    return std::make_unique<InterimSpeechLayer>();
+}

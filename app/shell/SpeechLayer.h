@@ -7,7 +7,7 @@
 #include <string>
 
 class SpeechLayer {
-public:
+  public:
     virtual ~SpeechLayer() = default;
 
     // Sets g_languageName and the parameter text of the next session from g_settings.

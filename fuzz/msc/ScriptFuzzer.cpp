@@ -12,7 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (script.Parse(text, &error)) {
         for (const auto &plan : script.sessions)
             for (const auto &event : plan.events)
-                if (event.kind == msc::ScriptEvent::kError && event.code == 0) __builtin_trap();
+                if (event.kind == msc::ScriptEvent::kError && event.code == 0)
+                    __builtin_trap();
     } else if (error.rfind("line ", 0) != 0) {
         __builtin_trap();
     }

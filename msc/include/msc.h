@@ -65,21 +65,21 @@ enum {
 /* Error codes. */
 enum {
     MSC_SUCCESS = 0,
-    MSC_ERROR_NOT_LOGGED_IN = 10101,   /* no login, or after logout */
+    MSC_ERROR_NOT_LOGGED_IN = 10101, /* no login, or after logout */
     MSC_ERROR_ALREADY_LOGGED_IN = 10102,
-    MSC_ERROR_INVALID_PARAMS = 10103,  /* a parameter text or value the library cannot use */
-    MSC_ERROR_INVALID_APPID = 10104,   /* missing, malformed or not admitted by msc.cfg */
+    MSC_ERROR_INVALID_PARAMS = 10103, /* a parameter text or value the library cannot use */
+    MSC_ERROR_INVALID_APPID = 10104,  /* missing, malformed or not admitted by msc.cfg */
     MSC_ERROR_INVALID_WORK_DIR = 10105,
-    MSC_ERROR_UNKNOWN_ENGINE = 10106,  /* engine= names no engine of this build */
-    MSC_ERROR_ENGINE_SETUP = 10107,    /* the engine could not start (model, script file, ...) */
-    MSC_ERROR_NO_LANGUAGE = 10108,     /* no model installed for the language and accent asked */
-    MSC_ERROR_INVALID_SESSION = 10109, /* unknown or ended session id */
+    MSC_ERROR_UNKNOWN_ENGINE = 10106,   /* engine= names no engine of this build */
+    MSC_ERROR_ENGINE_SETUP = 10107,     /* the engine could not start (model, script file, ...) */
+    MSC_ERROR_NO_LANGUAGE = 10108,      /* no model installed for the language and accent asked */
+    MSC_ERROR_INVALID_SESSION = 10109,  /* unknown or ended session id */
     MSC_ERROR_INVALID_ARGUMENT = 10110, /* null where a value is needed, bad length */
-    MSC_ERROR_AUDIO_ORDER = 10111,     /* audio status out of order, or audio after the last block */
+    MSC_ERROR_AUDIO_ORDER = 10111, /* audio status out of order, or audio after the last block */
     MSC_ERROR_TOO_MANY_SESSIONS = 10112,
-    MSC_ERROR_NOT_SUPPORTED = 10113,   /* the engine does not offer this operation */
+    MSC_ERROR_NOT_SUPPORTED = 10113, /* the engine does not offer this operation */
     MSC_ERROR_NO_MEMORY = 10114,
-    MSC_ERROR_ENGINE = 10115           /* the engine failed while recognising */
+    MSC_ERROR_ENGINE = 10115 /* the engine failed while recognising */
 };
 
 /* Logs in with the parameter text described above. user and password are not used (may be
@@ -97,8 +97,7 @@ MSC_API const char *MSPSearch(const char *params, const char *text, unsigned int
 
 /* Opens a recognition session. grammar_list is not used (may be null). Returns the session id,
  * or null with *error_code set. */
-MSC_API const char *QISRSessionBegin(const char *grammar_list, const char *params,
-                                     int *error_code);
+MSC_API const char *QISRSessionBegin(const char *grammar_list, const char *params, int *error_code);
 
 /* Writes audio (16-bit signed little-endian mono PCM at the session's sample rate) to the
  * session. data may be null when length is 0. */

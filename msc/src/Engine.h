@@ -26,7 +26,7 @@ struct LoginContext {
 // One recognition session. The library never calls one session from two threads at once, but
 // successive calls may come from different threads.
 class RecognitionSession {
-public:
+  public:
     virtual ~RecognitionSession() = default;
 
     // One block of 16-bit mono audio; `audioStatus` is MSC_AUDIO_FIRST for the first call,
@@ -52,12 +52,13 @@ public:
 // One logged-in engine. It lives from login to logout and as long as any of its sessions.
 // BeginSession and Search may be called from several threads at once.
 class Engine {
-public:
+  public:
     virtual ~Engine() = default;
 
     // Opens a session with the session's parameter text, already parsed. Returns 0 and sets
     // *session, or an MSC_ERROR_ code (MSC_ERROR_NO_LANGUAGE for a language without a model).
-    virtual int BeginSession(const Params &params, std::unique_ptr<RecognitionSession> *session) = 0;
+    virtual int BeginSession(const Params &params,
+                             std::unique_ptr<RecognitionSession> *session) = 0;
 
     // Semantic understanding of `request` (UTF-8): sets *answer to the JSON answer.
     virtual int Search(const Params &params, std::string_view request, std::string *answer) {

@@ -16,9 +16,11 @@ const EngineEntry kEngines[] = {
 }  // namespace
 
 const EngineEntry *FindEngine(std::string_view name) {
-    if (name.empty()) return &kEngines[0];
+    if (name.empty())
+        return &kEngines[0];
     for (const EngineEntry &entry : kEngines)
-        if (name == entry.name) return &entry;
+        if (name == entry.name)
+            return &entry;
     return nullptr;
 }
 

@@ -22,7 +22,8 @@
 namespace msc {
 
 std::string LoginContext::ResolvePath(const std::string &path) const {
-    if (path.empty() || path.front() == '/') return path;
+    if (path.empty() || path.front() == '/')
+        return path;
     return workDir + "/" + path;
 }
 
@@ -58,11 +59,13 @@ Library &TheLibrary() {
 }
 
 void SetError(int *out, int code) {
-    if (out) *out = code;
+    if (out)
+        *out = code;
 }
 
 bool ValidAppId(const std::string &id) {
-    if (id.empty() || id.size() > kMaxAppIdLength) return false;
+    if (id.empty() || id.size() > kMaxAppIdLength)
+        return false;
     for (char c : id)
         if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')))
             return false;
@@ -72,11 +75,13 @@ bool ValidAppId(const std::string &id) {
 // msc.cfg: "key = value" lines, '#' comments. A missing file is no error.
 bool ReadConfigFile(const std::string &path, Params *out) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) return errno == ENOENT;
+    if (!in)
+        return errno == ENOENT;
     std::string text, line;
     while (std::getline(in, line)) {
         size_t start = line.find_first_not_of(" \t");
-        if (start == std::string::npos || line[start] == '#') continue;
+        if (start == std::string::npos || line[start] == '#')
+            continue;
         text += line;
         text += '\n';
     }
@@ -87,14 +92,16 @@ bool IsAdmitted(const std::string &allowList, const std::string &appid) {
     std::istringstream words(allowList);
     std::string word;
     while (words >> word)
-        if (word == appid) return true;
+        if (word == appid)
+            return true;
     return false;
 }
 
 // UTF-8 to code page 936; characters it lacks become '?', as the Windows converters do.
 std::string Utf8ToGb2312(const std::string &in) {
     iconv_t cd = iconv_open("CP936", "UTF-8");
-    if (cd == reinterpret_cast<iconv_t>(-1)) return in;
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return in;
     std::string out;
     char buffer[1024];
     char *src = const_cast<char *>(in.data());
@@ -107,7 +114,8 @@ std::string Utf8ToGb2312(const std::string &in) {
         if (rc == static_cast<size_t>(-1) && errno != E2BIG) {
             // Skip one character without a GB form, or one undecodable sequence.
             size_t skip = 1;
-            while (skip < srcLeft && skip < 4 && (static_cast<unsigned char>(src[skip]) & 0xC0) == 0x80)
+            while (skip < srcLeft && skip < 4 &&
+                   (static_cast<unsigned char>(src[skip]) & 0xC0) == 0x80)
                 ++skip;
             src += skip;
             srcLeft -= skip;
@@ -121,7 +129,8 @@ std::string Utf8ToGb2312(const std::string &in) {
 // Checks the items of a session's parameter text that the library itself handles.
 int CheckSessionParams(const Params &params, bool *toGb2312) {
     std::string encoding = params.Get("result_encoding", "utf-8");
-    for (char &c : encoding) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char &c : encoding)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     if (encoding == "gb2312" || encoding == "gbk" || encoding == "cp936")
         *toGb2312 = true;
     else if (encoding == "utf-8" || encoding == "utf8")
@@ -129,14 +138,17 @@ int CheckSessionParams(const Params &params, bool *toGb2312) {
     else
         return MSC_ERROR_INVALID_PARAMS;
     std::string type = params.Get("result_type", "plain");
-    if (type != "plain" && type != "json") return MSC_ERROR_INVALID_PARAMS;
+    if (type != "plain" && type != "json")
+        return MSC_ERROR_INVALID_PARAMS;
     long rate = params.GetInt("sample_rate", 16000);
-    if (rate != 16000 && rate != 8000) return MSC_ERROR_INVALID_PARAMS;
+    if (rate != 16000 && rate != 8000)
+        return MSC_ERROR_INVALID_PARAMS;
     return 0;
 }
 
 std::shared_ptr<SessionSlot> FindSession(const char *id) {
-    if (!id) return nullptr;
+    if (!id)
+        return nullptr;
     Library &lib = TheLibrary();
     std::lock_guard<std::mutex> lock(lib.mutex);
     auto it = lib.sessions.find(id);
@@ -145,39 +157,50 @@ std::shared_ptr<SessionSlot> FindSession(const char *id) {
 
 int Login(const char *text) {
     Params given;
-    if (!given.Parse(text ? text : "")) return MSC_ERROR_INVALID_PARAMS;
+    if (!given.Parse(text ? text : ""))
+        return MSC_ERROR_INVALID_PARAMS;
 
     Library &lib = TheLibrary();
     std::lock_guard<std::mutex> lock(lib.mutex);
-    if (lib.loggedIn) return MSC_ERROR_ALREADY_LOGGED_IN;
+    if (lib.loggedIn)
+        return MSC_ERROR_ALREADY_LOGGED_IN;
 
     LoginContext login;
     login.params = given;
     if (const char *env = std::getenv("MSC_PARAMS")) {
         Params fromEnv;
-        if (!fromEnv.Parse(env)) return MSC_ERROR_INVALID_PARAMS;
+        if (!fromEnv.Parse(env))
+            return MSC_ERROR_INVALID_PARAMS;
         login.params.AddMissing(fromEnv);
     }
     std::string workDir = login.params.Get("work_dir", ".");
-    if (workDir.empty()) workDir = ".";
+    if (workDir.empty())
+        workDir = ".";
     char resolved[PATH_MAX];
-    if (!realpath(workDir.c_str(), resolved)) return MSC_ERROR_INVALID_WORK_DIR;
+    if (!realpath(workDir.c_str(), resolved))
+        return MSC_ERROR_INVALID_WORK_DIR;
     login.workDir = resolved;
     Params fromFile;
-    if (!ReadConfigFile(login.workDir + "/msc.cfg", &fromFile)) return MSC_ERROR_INVALID_PARAMS;
+    if (!ReadConfigFile(login.workDir + "/msc.cfg", &fromFile))
+        return MSC_ERROR_INVALID_PARAMS;
     login.params.AddMissing(fromFile);
 
     login.appid = login.params.Get("appid");
-    if (!ValidAppId(login.appid)) return MSC_ERROR_INVALID_APPID;
-    if (login.params.Has("appid_allow") && !IsAdmitted(login.params.Get("appid_allow"), login.appid))
+    if (!ValidAppId(login.appid))
+        return MSC_ERROR_INVALID_APPID;
+    if (login.params.Has("appid_allow") &&
+        !IsAdmitted(login.params.Get("appid_allow"), login.appid))
         return MSC_ERROR_INVALID_APPID;
 
     const EngineEntry *entry = FindEngine(login.params.Get("engine"));
-    if (!entry) return MSC_ERROR_UNKNOWN_ENGINE;
+    if (!entry)
+        return MSC_ERROR_UNKNOWN_ENGINE;
     std::unique_ptr<Engine> engine;
     int rc = entry->create(login, &engine);
-    if (rc != 0) return rc;
-    if (!engine) return MSC_ERROR_ENGINE_SETUP;
+    if (rc != 0)
+        return rc;
+    if (!engine)
+        return MSC_ERROR_ENGINE_SETUP;
 
     lib.engine = std::move(engine);
     lib.appid = login.appid;
@@ -191,14 +214,16 @@ int Logout() {
     std::shared_ptr<Engine> engine;
     {
         std::lock_guard<std::mutex> lock(lib.mutex);
-        if (!lib.loggedIn) return MSC_ERROR_NOT_LOGGED_IN;
+        if (!lib.loggedIn)
+            return MSC_ERROR_NOT_LOGGED_IN;
         lib.loggedIn = false;
         open.swap(lib.sessions);
         engine = std::move(lib.engine);
     }
     for (auto &[id, slot] : open) {
         std::lock_guard<std::mutex> lock(slot->mutex);
-        if (slot->session) slot->session->End("logout");
+        if (slot->session)
+            slot->session->End("logout");
         slot->session.reset();
     }
     engine->Logout();
@@ -226,8 +251,10 @@ const char *SessionBegin(const char *text, int *errorCode) {
         engine = lib.engine;
         appid = lib.appid;
     }
-    if (rc == 0) rc = engine->BeginSession(params, &slot->session);
-    if (rc == 0 && !slot->session) rc = MSC_ERROR_ENGINE;
+    if (rc == 0)
+        rc = engine->BeginSession(params, &slot->session);
+    if (rc == 0 && !slot->session)
+        rc = MSC_ERROR_ENGINE;
     if (rc != 0) {
         SetError(errorCode, rc);
         return nullptr;
@@ -256,14 +283,17 @@ int AudioWrite(const char *id, const void *data, unsigned int length, int status
     if (status != MSC_AUDIO_FIRST && status != MSC_AUDIO_CONTINUE && status != MSC_AUDIO_LAST)
         return MSC_ERROR_INVALID_ARGUMENT;
     auto slot = FindSession(id);
-    if (!slot) return MSC_ERROR_INVALID_SESSION;
+    if (!slot)
+        return MSC_ERROR_INVALID_SESSION;
     std::lock_guard<std::mutex> lock(slot->mutex);
-    if (!slot->session) return MSC_ERROR_INVALID_SESSION;
+    if (!slot->session)
+        return MSC_ERROR_INVALID_SESSION;
     if (slot->audioEnded || (status == MSC_AUDIO_FIRST && slot->audioStarted) ||
         (status == MSC_AUDIO_CONTINUE && !slot->audioStarted))
         return MSC_ERROR_AUDIO_ORDER;
     slot->audioStarted = true;
-    if (status == MSC_AUDIO_LAST) slot->audioEnded = true;
+    if (status == MSC_AUDIO_LAST)
+        slot->audioEnded = true;
     return slot->session->Write(static_cast<const char *>(data), length, status, endpoint,
                                 recognition);
 }
@@ -311,12 +341,14 @@ int SessionEnd(const char *id, const char *hints) {
         Library &lib = TheLibrary();
         std::lock_guard<std::mutex> lock(lib.mutex);
         auto it = id ? lib.sessions.find(id) : lib.sessions.end();
-        if (it == lib.sessions.end()) return MSC_ERROR_INVALID_SESSION;
+        if (it == lib.sessions.end())
+            return MSC_ERROR_INVALID_SESSION;
         slot = it->second;
         lib.sessions.erase(it);
     }
     std::lock_guard<std::mutex> lock(slot->mutex);
-    if (!slot->session) return MSC_ERROR_INVALID_SESSION;
+    if (!slot->session)
+        return MSC_ERROR_INVALID_SESSION;
     slot->session->End(hints ? hints : "");
     slot->session.reset();
     return 0;

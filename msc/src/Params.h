@@ -9,7 +9,7 @@
 namespace msc {
 
 class Params {
-public:
+  public:
     // Parses a parameter text: items separated by `separator`, each "key = value"; keys are
     // lower-cased, keys and values trimmed of blanks, empty items skipped. An item without '='
     // or with an empty key makes the whole text invalid: returns false, the map is unchanged.
@@ -33,7 +33,7 @@ public:
     // The items as one text "key = value, key = value".
     std::string ToString() const;
 
-private:
+  private:
     std::vector<std::pair<std::string, std::string>> items_;
     std::string source_;
 };

@@ -14,18 +14,24 @@ namespace {
 // Appends one line per call to the journal file, with control bytes escaped so that every
 // record stays on its line.
 class Journal {
-public:
+  public:
     explicit Journal(std::string path) : path_(std::move(path)) {}
 
     void Add(std::string_view kind, std::string_view text = {}) {
-        if (path_.empty()) return;
+        if (path_.empty())
+            return;
         std::string line(kind);
-        if (!text.empty()) line += ' ';
+        if (!text.empty())
+            line += ' ';
         for (char c : text) {
-            if (c == '\n') line += "\\n";
-            else if (c == '\r') line += "\\r";
-            else if (c == '\\') line += "\\\\";
-            else line += c;
+            if (c == '\n')
+                line += "\\n";
+            else if (c == '\r')
+                line += "\\r";
+            else if (c == '\\')
+                line += "\\\\";
+            else
+                line += c;
         }
         line += '\n';
         std::lock_guard<std::mutex> lock(mutex_);
@@ -35,13 +41,13 @@ public:
         }
     }
 
-private:
+  private:
     std::string path_;
     std::mutex mutex_;
 };
 
 class ScriptedSession : public RecognitionSession {
-public:
+  public:
     ScriptedSession(SessionPlan plan, std::shared_ptr<Journal> journal)
         : plan_(std::move(plan)), journal_(std::move(journal)) {}
 
@@ -53,7 +59,8 @@ public:
         // Audio after the detected end of speech is accepted and ignored.
         while (!audioEnded_ && next_ < plan_.events.size()) {
             const ScriptEvent &event = plan_.events[next_];
-            if (event.at == ScriptEvent::kFinal || event.at > written_) break;
+            if (event.at == ScriptEvent::kFinal || event.at > written_)
+                break;
             ++next_;
             if (event.kind == ScriptEvent::kResult) {
                 ready_.push_back(event);
@@ -65,7 +72,8 @@ public:
                 break;
             }
         }
-        if (audioStatus == MSC_AUDIO_LAST && result == 0) EndAudio();
+        if (audioStatus == MSC_AUDIO_LAST && result == 0)
+            EndAudio();
         *endpoint = speechEnded_ ? MSC_EP_AFTER_SPEECH
                                  : (written_ > 0 ? MSC_EP_IN_SPEECH : MSC_EP_LOOKING_FOR_SPEECH);
         *recognition = ready_.empty() ? MSC_REC_INCOMPLETE : MSC_REC_RESULT_READY;
@@ -95,11 +103,12 @@ public:
 
     void End(std::string_view hints) override { journal_->Add("end", hints); }
 
-private:
+  private:
     // The audio is over: the final results and errors become ready; later audio events never
     // happen.
     void EndAudio() {
-        if (audioEnded_) return;
+        if (audioEnded_)
+            return;
         audioEnded_ = true;
         for (; next_ < plan_.events.size(); ++next_) {
             const ScriptEvent &event = plan_.events[next_];
@@ -118,7 +127,7 @@ private:
 };
 
 class ScriptedEngine : public Engine {
-public:
+  public:
     ScriptedEngine(SpeechScript script, std::shared_ptr<Journal> journal)
         : script_(std::move(script)), journal_(std::move(journal)) {}
 
@@ -127,10 +136,13 @@ public:
         SessionPlan plan;
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            if (next_ >= script_.sessions.size() && script_.loop) next_ = 0;
-            if (next_ < script_.sessions.size()) plan = script_.sessions[next_++];
+            if (next_ >= script_.sessions.size() && script_.loop)
+                next_ = 0;
+            if (next_ < script_.sessions.size())
+                plan = script_.sessions[next_++];
         }
-        if (plan.beginError != 0) return plan.beginError;
+        if (plan.beginError != 0)
+            return plan.beginError;
         *session = std::make_unique<ScriptedSession>(std::move(plan), journal_);
         return 0;
     }
@@ -139,7 +151,8 @@ public:
         journal_->Add("search", request);
         for (const SearchRule &rule : script_.searches) {
             if (rule.request == "*" || rule.request == request) {
-                if (rule.error != 0) return rule.error;
+                if (rule.error != 0)
+                    return rule.error;
                 *answer = rule.answer;
                 return 0;
             }
@@ -149,7 +162,7 @@ public:
 
     void Logout() override { journal_->Add("logout"); }
 
-private:
+  private:
     const SpeechScript script_;
     std::shared_ptr<Journal> journal_;
     std::mutex mutex_;
@@ -178,7 +191,8 @@ int CreateScriptedEngine(const LoginContext &login, std::unique_ptr<Engine> *eng
             return MSC_ERROR_ENGINE_SETUP;
         }
     }
-    if (!script.appid.empty() && script.appid != login.appid) return MSC_ERROR_INVALID_APPID;
+    if (!script.appid.empty() && script.appid != login.appid)
+        return MSC_ERROR_INVALID_APPID;
     journal->Add("login", "appid=" + login.appid);
     *engine = std::make_unique<ScriptedEngine>(std::move(script), std::move(journal));
     return 0;

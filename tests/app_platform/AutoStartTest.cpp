@@ -14,7 +14,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class AutoStartTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir_ = fs::temp_directory_path() / ("autostart-" + std::to_string(getpid()));
         fs::create_directories(dir_);

@@ -17,7 +17,9 @@ TEST(CodePage, RoundTripsChineseThroughCodePage936) {
 TEST(CodePage, WhatDoesNotConvertBecomesAQuestionMark) {
     // An emoji (a surrogate pair) and a Korean syllable have no form in code page 936.
     EXPECT_EQ(WideToOem(u"a\U0001F600b\uD55Cc"), "a?b?c");
-    EXPECT_EQ(Utf8ToAnsi("a\xF0\x9F\x98\x80" "b"), "a?b");
+    EXPECT_EQ(Utf8ToAnsi("a\xF0\x9F\x98\x80"
+                         "b"),
+              "a?b");
     // A lone surrogate, a truncated UTF-8 sequence and a stray GBK lead byte.
     EXPECT_EQ(WideToUtf8(std::u16string(u"x") + char16_t(0xD800) + u"y"), "x?y");
     EXPECT_EQ(Utf8ToWide("x\xE4\xBD"), u"x?");

@@ -24,15 +24,16 @@ TEST_P(ProfileInt, ReadsAsThePlatformReaderDoes) {
     EXPECT_EQ(ProfileValueToInt(GetParam().value, 77), GetParam().expected) << GetParam().value;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Values, ProfileInt,
-    testing::Values(IntCase{"1", 1}, IntCase{"0", 0}, IntCase{"", 77}, IntCase{"12abc", 12},
-                    IntCase{"abc", 0}, IntCase{"-3", -3}, IntCase{"+4", 4}, IntCase{" \t 5", 5},
-                    IntCase{"0x1F", 31}, IntCase{"0X1F", 0}, IntCase{"0o17", 15},
-                    IntCase{"0b101", 5}, IntCase{"0b102", 2}, IntCase{"4294967295", -1},
-                    IntCase{"4294967296", 0}, IntCase{"-", 0}, IntCase{"1 2", 1},
-                    IntCase{"00000000000000000000000000001", 1},
-                    IntCase{"000000000000000000000000000001", 0}));
+INSTANTIATE_TEST_SUITE_P(Values, ProfileInt,
+                         testing::Values(IntCase{"1", 1}, IntCase{"0", 0}, IntCase{"", 77},
+                                         IntCase{"12abc", 12}, IntCase{"abc", 0}, IntCase{"-3", -3},
+                                         IntCase{"+4", 4}, IntCase{" \t 5", 5}, IntCase{"0x1F", 31},
+                                         IntCase{"0X1F", 0}, IntCase{"0o17", 15},
+                                         IntCase{"0b101", 5}, IntCase{"0b102", 2},
+                                         IntCase{"4294967295", -1}, IntCase{"4294967296", 0},
+                                         IntCase{"-", 0}, IntCase{"1 2", 1},
+                                         IntCase{"00000000000000000000000000001", 1},
+                                         IntCase{"000000000000000000000000000001", 0}));
 
 TEST(ProfileText, FindsKeysWithThePlatformRules) {
     ProfileText text(
@@ -72,27 +73,27 @@ TEST_P(ProfileSet, ChangesOnlyWhatItMust) {
     EXPECT_EQ(text.Text(), GetParam().after);
     std::string stored;
     for (const char *v = GetParam().value; *v; ++v)
-        if (*v != '\r' && *v != '\n') stored += *v;
+        if (*v != '\r' && *v != '\n')
+            stored += *v;
     EXPECT_EQ(ProfileText(text.Text()).Get(GetParam().section, GetParam().key), stored);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Edits, ProfileSet,
-    testing::Values(
-        SetCase{"", "Setting", "AutoRun", "1", "[Setting]\r\nAutoRun=1\r\n"},
-        SetCase{"[Setting]\r\nAutoRun=0\r\nLanguage=2\r\n", "Setting", "autorun", "1",
-                "[Setting]\r\nAutoRun=1\r\nLanguage=2\r\n"},
-        SetCase{"[Setting]\nA=1\n\n[Next]\nB=2\n", "Setting", "C", "3",
-                "[Setting]\nA=1\nC=3\n\n[Next]\nB=2\n"},
-        SetCase{"; only a comment", "Setting", "A", "1",
-                "; only a comment\r\n\r\n[Setting]\r\nA=1\r\n"},
-        SetCase{"[Setting]\r\nA=1", "Setting", "B", "2", "[Setting]\r\nA=1\r\nB=2\r\n"},
-        SetCase{"[Setting]\r\n; keep me\r\n A = 1 \r\n", "Setting", "A", "5",
-                "[Setting]\r\n; keep me\r\nA=5\r\n"},
-        SetCase{"[Setting]\r\n", "Setting", "A", "x\r\ny", "[Setting]\r\nA=xy\r\n"}));
+    testing::Values(SetCase{"", "Setting", "AutoRun", "1", "[Setting]\r\nAutoRun=1\r\n"},
+                    SetCase{"[Setting]\r\nAutoRun=0\r\nLanguage=2\r\n", "Setting", "autorun", "1",
+                            "[Setting]\r\nAutoRun=1\r\nLanguage=2\r\n"},
+                    SetCase{"[Setting]\nA=1\n\n[Next]\nB=2\n", "Setting", "C", "3",
+                            "[Setting]\nA=1\nC=3\n\n[Next]\nB=2\n"},
+                    SetCase{"; only a comment", "Setting", "A", "1",
+                            "; only a comment\r\n\r\n[Setting]\r\nA=1\r\n"},
+                    SetCase{"[Setting]\r\nA=1", "Setting", "B", "2", "[Setting]\r\nA=1\r\nB=2\r\n"},
+                    SetCase{"[Setting]\r\n; keep me\r\n A = 1 \r\n", "Setting", "A", "5",
+                            "[Setting]\r\n; keep me\r\nA=5\r\n"},
+                    SetCase{"[Setting]\r\n", "Setting", "A", "x\r\ny", "[Setting]\r\nA=xy\r\n"}));
 
 class PrivateProfileFile : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir_ = fs::temp_directory_path() / ("profile-" + std::to_string(getpid()));
         fs::create_directories(dir_);
@@ -111,7 +112,8 @@ protected:
 
 TEST_F(PrivateProfileFile, WritesAndReadsBack) {
     EXPECT_EQ(GetPrivateProfileInt("Setting", "Language", 7, path_), 7) << "no file: default";
-    ASSERT_TRUE(WritePrivateProfileStrings("Setting", {{"Language", "3"}, {"ShowFlag", "0"}}, path_));
+    ASSERT_TRUE(
+        WritePrivateProfileStrings("Setting", {{"Language", "3"}, {"ShowFlag", "0"}}, path_));
     EXPECT_EQ(GetPrivateProfileInt("Setting", "Language", 7, path_), 3);
     EXPECT_EQ(GetPrivateProfileInt("Setting", "ShowFlag", 1, path_), 0);
     EXPECT_EQ(GetPrivateProfileInt("Setting", "AutoRun", 9, path_), 9);
@@ -146,7 +148,8 @@ TEST_F(PrivateProfileFile, KilledWriterNeverLeavesHalfAFile) {
         pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
-            for (int i = 0;; ++i) WritePrivateProfileStrings("Setting", i % 2 ? a : b, path_);
+            for (int i = 0;; ++i)
+                WritePrivateProfileStrings("Setting", i % 2 ? a : b, path_);
         }
         usleep(5000 + round * 1000);
         kill(child, SIGKILL);
@@ -154,7 +157,8 @@ TEST_F(PrivateProfileFile, KilledWriterNeverLeavesHalfAFile) {
         int first = GetPrivateProfileInt("Setting", "AutoUpdateType", -1, path_);
         ASSERT_TRUE(first == 1 || first == 22) << Read();
         for (const auto &[key, value] : a)
-            ASSERT_EQ(GetPrivateProfileInt("Setting", key, -1, path_), first) << key << "\n" << Read();
+            ASSERT_EQ(GetPrivateProfileInt("Setting", key, -1, path_), first) << key << "\n"
+                                                                              << Read();
     }
 }
 

@@ -17,7 +17,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class WriteLogTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir_ = fs::temp_directory_path() / ("writelog-" + std::to_string(getpid()));
         fs::create_directories(dir_);
@@ -65,9 +65,11 @@ TEST_F(WriteLogTest, LinesFromManyThreadsStayWhole) {
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t)
         threads.emplace_back([t] {
-            for (int i = 0; i < 100; ++i) WriteLog(std::string(200, static_cast<char>('a' + t)));
+            for (int i = 0; i < 100; ++i)
+                WriteLog(std::string(200, static_cast<char>('a' + t)));
         });
-    for (auto &t : threads) t.join();
+    for (auto &t : threads)
+        t.join();
     std::istringstream lines(Log());
     std::string line;
     int count = 0;

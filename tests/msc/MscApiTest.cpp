@@ -35,7 +35,7 @@ void WriteFile(const fs::path &path, const std::string &text) {
 }
 
 class MscApi : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir_ = fs::temp_directory_path() / ("msc-test-" + std::to_string(getpid()));
         fs::remove_all(dir_);
@@ -63,7 +63,9 @@ protected:
     fs::path dir_, old_;
 };
 
-TEST_F(MscApi, HeaderIsPlainC) { EXPECT_EQ(msc_header_is_c(), 9); }
+TEST_F(MscApi, HeaderIsPlainC) {
+    EXPECT_EQ(msc_header_is_c(), 9);
+}
 
 TEST_F(MscApi, LoginOnceThenLogoutOnce) {
     EXPECT_EQ(MSPLogin(nullptr, nullptr, kLogin), 0);
@@ -86,16 +88,17 @@ class MscLogin : public MscApi, public testing::WithParamInterface<LoginCase> {}
 
 TEST_P(MscLogin, AdmitsOrRefuses) {
     const LoginCase &c = GetParam();
-    if (c.config) WriteFile(dir_ / "msc.cfg", c.config);
-    if (c.env) setenv("MSC_PARAMS", c.env, 1);
+    if (c.config)
+        WriteFile(dir_ / "msc.cfg", c.config);
+    if (c.env)
+        setenv("MSC_PARAMS", c.env, 1);
     EXPECT_EQ(MSPLogin(nullptr, nullptr, c.login), c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, MscLogin,
     testing::Values(
-        LoginCase{kLogin, nullptr, nullptr, 0},
-        LoginCase{"appid = 7d3e21a9", nullptr, nullptr, 0},
+        LoginCase{kLogin, nullptr, nullptr, 0}, LoginCase{"appid = 7d3e21a9", nullptr, nullptr, 0},
         LoginCase{"work_dir = .", nullptr, nullptr, MSC_ERROR_INVALID_APPID},
         LoginCase{"appid = , work_dir = .", nullptr, nullptr, MSC_ERROR_INVALID_APPID},
         LoginCase{"appid = 7d3e/21a9", nullptr, nullptr, MSC_ERROR_INVALID_APPID},
@@ -142,13 +145,16 @@ std::vector<std::string> RunSession(const char *params, int blocks, bool *endOfS
         }
         if (rec == MSC_REC_RESULT_READY) {
             const char *text = QISRGetResult(id, &rec, 0, &err);
-            if (text) out.push_back(text);
+            if (text)
+                out.push_back(text);
         }
     }
-    if (endOfSpeech) *endOfSpeech = ep == MSC_EP_AFTER_SPEECH;
+    if (endOfSpeech)
+        *endOfSpeech = ep == MSC_EP_AFTER_SPEECH;
     if (ep != MSC_EP_AFTER_SPEECH) {
         int rc = QISRAudioWrite(id, nullptr, 0, MSC_AUDIO_LAST, &ep, &rec);
-        if (rc != 0) out.push_back("!" + std::to_string(rc));
+        if (rc != 0)
+            out.push_back("!" + std::to_string(rc));
     }
     for (int guard = 0; rec != MSC_REC_COMPLETE && guard < 100; ++guard) {
         const char *text = QISRGetResult(id, &rec, 0, &err);
@@ -156,7 +162,8 @@ std::vector<std::string> RunSession(const char *params, int blocks, bool *endOfS
             out.push_back("!" + std::to_string(err));
             break;
         }
-        if (text) out.push_back(text);
+        if (text)
+            out.push_back(text);
     }
     EXPECT_EQ(QISRSessionEnd(id, "normal"), 0);
     return out;
@@ -165,8 +172,7 @@ std::vector<std::string> RunSession(const char *params, int blocks, bool *endOfS
 using Texts = std::vector<std::string>;
 
 TEST_F(MscApi, ResultsComeAtTheirByteCountsAndAfterTheLastBlock) {
-    LoginWithScript(
-        "session\n at 6400 result 今天\n at 12800 result 天气\n final result 很好。\n");
+    LoginWithScript("session\n at 6400 result 今天\n at 12800 result 天气\n final result 很好。\n");
     EXPECT_EQ(RunSession("result_type = plain, result_encoding = UTF-8", 3),
               (Texts{"今天", "天气", "很好。"}));
 }
@@ -212,8 +218,8 @@ TEST_F(MscApi, EmptyUtteranceCompletesAtOnce) {
 
 TEST_F(MscApi, RefusesBadSessionParameters) {
     LoginWithScript("");
-    for (const char *params : {"result_encoding = latin1", "result_type = xml",
-                               "sample_rate = 44100", "broken"}) {
+    for (const char *params :
+         {"result_encoding = latin1", "result_type = xml", "sample_rate = 44100", "broken"}) {
         int err = 0;
         EXPECT_EQ(QISRSessionBegin(nullptr, params, &err), nullptr) << params;
         EXPECT_EQ(err, MSC_ERROR_INVALID_PARAMS);
@@ -319,7 +325,8 @@ TEST_F(MscApi, SessionPassesBetweenThreadsBesideSearches) {
             for (int i = 0; i < 50; ++i) {
                 unsigned int length = 0;
                 int err = 0;
-                if (MSPSearch("nlp_version =2.0", "x", &length, &err) && length == 2) ++answers;
+                if (MSPSearch("nlp_version =2.0", "x", &length, &err) && length == 2)
+                    ++answers;
             }
         });
     }
@@ -331,20 +338,23 @@ TEST_F(MscApi, SessionPassesBetweenThreadsBesideSearches) {
         std::thread recorder([&] {
             int ep = 0, rec = 0;
             QISRAudioWrite(id, kBlock.data(), kBlock.size(), MSC_AUDIO_FIRST, &ep, &rec);
-            if (const char *t = QISRGetResult(id, &rec, 0, &err)) texts.push_back(t);
+            if (const char *t = QISRGetResult(id, &rec, 0, &err))
+                texts.push_back(t);
         });
         recorder.join();
         std::thread stopper([&] {
             int ep = 0, rec = 0;
             QISRAudioWrite(id, nullptr, 0, MSC_AUDIO_LAST, &ep, &rec);
             while (rec != MSC_REC_COMPLETE)
-                if (const char *t = QISRGetResult(id, &rec, 0, &err)) texts.push_back(t);
+                if (const char *t = QISRGetResult(id, &rec, 0, &err))
+                    texts.push_back(t);
             QISRSessionEnd(id, "normal");
         });
         stopper.join();
         EXPECT_EQ(texts, (Texts{"a", "b"}));
     }
-    for (auto &t : searchers) t.join();
+    for (auto &t : searchers)
+        t.join();
     EXPECT_EQ(answers, 150);
 }
 

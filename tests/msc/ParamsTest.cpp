@@ -35,14 +35,11 @@ INSTANTIATE_TEST_SUITE_P(
                    true,
                    "language = zh_cn, accent = lmz, result_type = json, result_encoding = UTF-8, "
                    "ptt = 1, vad_eos = 200"},
-        ParamsCase{"nlp_version =2.0", true, "nlp_version = 2.0"},
-        ParamsCase{"", true, ""},
+        ParamsCase{"nlp_version =2.0", true, "nlp_version = 2.0"}, ParamsCase{"", true, ""},
         ParamsCase{" , ,", true, ""},
         ParamsCase{"Result_Type = plain", true, "result_type = plain"},
-        ParamsCase{"a = 1, a = 2", true, "a = 2"},
-        ParamsCase{"key =", true, "key = "},
-        ParamsCase{"a = b = c", true, "a = b = c"},
-        ParamsCase{"novalue", false, ""},
+        ParamsCase{"a = 1, a = 2", true, "a = 2"}, ParamsCase{"key =", true, "key = "},
+        ParamsCase{"a = b = c", true, "a = b = c"}, ParamsCase{"novalue", false, ""},
         ParamsCase{"a = 1, = 2", false, ""}));
 
 TEST(Params, GetIntTakesOnlyWholeNumbers) {

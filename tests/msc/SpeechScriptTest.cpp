@@ -8,23 +8,24 @@ namespace {
 TEST(SpeechScript, ReadsSessionsSearchesAndOptions) {
     SpeechScript script;
     std::string error;
-    ASSERT_TRUE(script.Parse("# comment\n"
-                             "appid 7d3e21a9\n"
-                             "session\n"
-                             "  at 12800 result \\xbd\\xf1tab\\there\r\n"
-                             "  final result 很好。\n"
-                             "  at 6400 result 今天\n"
-                             "  at 6400 eos\n"
-                             "  final error 10115\n"
-                             "session\n"
-                             "  begin error 10108\n"
-                             "\n"
-                             "search 北京天气\n"
-                             "answer {\"rc\":0}\n"
-                             "search *\n"
-                             "fail 10113\n"
-                             "loop\n",
-                             &error))
+    ASSERT_TRUE(
+        script.Parse("# comment\n"
+                     "appid 7d3e21a9\n"
+                     "session\n"
+                     "  at 12800 result \\xbd\\xf1tab\\there\r\n"
+                     "  final result 很好。\n"
+                     "  at 6400 result 今天\n"
+                     "  at 6400 eos\n"
+                     "  final error 10115\n"
+                     "session\n"
+                     "  begin error 10108\n"
+                     "\n"
+                     "search 北京天气\n"
+                     "answer {\"rc\":0}\n"
+                     "search *\n"
+                     "fail 10113\n"
+                     "loop\n",
+                     &error))
         << error;
     EXPECT_EQ(script.appid, "7d3e21a9");
     EXPECT_TRUE(script.loop);
@@ -65,25 +66,24 @@ TEST_P(SpeechScriptRefuses, NamesTheLine) {
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, SpeechScriptRefuses,
-    testing::Values(BadScript{"at 10 result x\n", "line 1: 'at' outside a session"},
-                    BadScript{"session\nat x result y\n", "line 2: 'at' needs a byte count"},
-                    BadScript{"session\nat -5 eos\n", "line 2: 'at' needs a byte count"},
-                    BadScript{"session\nat 5 shout\n", "line 2: unknown event 'shout'"},
-                    BadScript{"session\nfinal eos\n", "line 2: unknown event 'eos'"},
-                    BadScript{"session\nat 5 error 0\n", "line 2: 'error' needs a non-zero code"},
-                    BadScript{"session\nat 5 error 99999999999\n",
-                              "line 2: 'error' needs a non-zero code"},
-                    BadScript{"session\nbegin fail 3\n", "line 2: expected 'begin error CODE'"},
-                    BadScript{"session\nfinal result a\\qb\n", "line 2: bad escape in the result"},
-                    BadScript{"session\nfinal result \\x4\n", "line 2: bad escape in the result"},
-                    BadScript{"session\nfinal result end\\\n", "line 2: bad escape in the result"},
-                    BadScript{"search a\nsession\n",
-                              "line 2: 'search' must be followed by 'answer' or 'fail'"},
-                    BadScript{"search a\n", "line 1: 'search' must be followed by 'answer' or 'fail'"},
-                    BadScript{"answer x\n", "line 1: 'answer' without 'search'"},
-                    BadScript{"search\n", "line 1: 'search' needs a request"},
-                    BadScript{"appid\n", "line 1: 'appid' needs an id"},
-                    BadScript{"sessions\n", "line 1: unknown directive 'sessions'"}));
+    testing::Values(
+        BadScript{"at 10 result x\n", "line 1: 'at' outside a session"},
+        BadScript{"session\nat x result y\n", "line 2: 'at' needs a byte count"},
+        BadScript{"session\nat -5 eos\n", "line 2: 'at' needs a byte count"},
+        BadScript{"session\nat 5 shout\n", "line 2: unknown event 'shout'"},
+        BadScript{"session\nfinal eos\n", "line 2: unknown event 'eos'"},
+        BadScript{"session\nat 5 error 0\n", "line 2: 'error' needs a non-zero code"},
+        BadScript{"session\nat 5 error 99999999999\n", "line 2: 'error' needs a non-zero code"},
+        BadScript{"session\nbegin fail 3\n", "line 2: expected 'begin error CODE'"},
+        BadScript{"session\nfinal result a\\qb\n", "line 2: bad escape in the result"},
+        BadScript{"session\nfinal result \\x4\n", "line 2: bad escape in the result"},
+        BadScript{"session\nfinal result end\\\n", "line 2: bad escape in the result"},
+        BadScript{"search a\nsession\n", "line 2: 'search' must be followed by 'answer' or 'fail'"},
+        BadScript{"search a\n", "line 1: 'search' must be followed by 'answer' or 'fail'"},
+        BadScript{"answer x\n", "line 1: 'answer' without 'search'"},
+        BadScript{"search\n", "line 1: 'search' needs a request"},
+        BadScript{"appid\n", "line 1: 'appid' needs an id"},
+        BadScript{"sessions\n", "line 1: unknown directive 'sessions'"}));
 
 }  // namespace
 }  // namespace msc
