@@ -11,8 +11,9 @@ struct ErrorText {
 // Keep in step with the code table of vra_hwr.h.
 constexpr ErrorText kTexts[] = {
     {0, "success"},
-    {-1, "capability not served: no recogniser for the key, or no loaded plug-in; or an engine "
-         "failed to stop"},
+    {-1,
+     "capability not served: no recogniser for the key, or no loaded plug-in; or an engine "
+     "failed to stop"},
     {1, "invalid argument"},
     {2, "out of memory"},
     {3, "invalid configuration: cannot be parsed, or a value is not allowed"},
@@ -48,7 +49,8 @@ constexpr ErrorText kTexts[] = {
 
 extern "C" const char *vra_get_error_info(int code) {
     for (const ErrorText &e : kTexts) {
-        if (e.code == code) return e.text;
+        if (e.code == code)
+            return e.text;
     }
     return "unknown error";
 }

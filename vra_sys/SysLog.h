@@ -10,7 +10,7 @@
 namespace vra_sys {
 
 class SysLog {
-public:
+  public:
     static SysLog &Instance();
 
     // Takes new settings; a log file that cannot be opened is reported on stderr once.
@@ -18,7 +18,7 @@ public:
     int Level() const;
     void Write(int level, const char *format, va_list args);
 
-private:
+  private:
     SysLog();
     void OpenFile();
 

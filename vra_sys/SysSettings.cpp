@@ -14,14 +14,16 @@ namespace {
 std::string Trim(const std::string &s) {
     const char *ws = " \t\r\n";
     size_t b = s.find_first_not_of(ws);
-    if (b == std::string::npos) return "";
+    if (b == std::string::npos)
+        return "";
     size_t e = s.find_last_not_of(ws);
     return s.substr(b, e - b + 1);
 }
 
 std::string Lower(std::string s) {
     for (char &c : s) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
     }
     return s;
 }
@@ -40,21 +42,25 @@ bool ParseBool(const std::string &v, bool &out) {
 }
 
 bool ParseInt(const std::string &v, long lo, long hi, int &out) {
-    if (v.empty()) return false;
+    if (v.empty())
+        return false;
     char *end = nullptr;
     errno = 0;
     long n = std::strtol(v.c_str(), &end, 10);
-    if (errno != 0 || *end != '\0' || n < lo || n > hi) return false;
+    if (errno != 0 || *end != '\0' || n < lo || n > hi)
+        return false;
     out = static_cast<int>(n);
     return true;
 }
 
 bool ParseDouble(const std::string &v, double lo, double hi, double &out) {
-    if (v.empty()) return false;
+    if (v.empty())
+        return false;
     char *end = nullptr;
     errno = 0;
     double d = std::strtod(v.c_str(), &end);
-    if (errno != 0 || *end != '\0' || !(d >= lo && d <= hi)) return false;
+    if (errno != 0 || *end != '\0' || !(d >= lo && d <= hi))
+        return false;
     out = d;
     return true;
 }
@@ -75,23 +81,28 @@ std::string MachineId() {
     for (const char *path : {"/etc/machine-id", "/var/lib/dbus/machine-id"}) {
         std::ifstream in(path);
         std::string id;
-        if (in && std::getline(in, id) && !Trim(id).empty()) return Trim(id);
+        if (in && std::getline(in, id) && !Trim(id).empty())
+            return Trim(id);
     }
     char host[256] = {0};
-    if (gethostname(host, sizeof host - 1) == 0) return host;
+    if (gethostname(host, sizeof host - 1) == 0)
+        return host;
     return "unknown";
 }
 
 std::string DefaultAuthPath() {
     const char *xdg = std::getenv("XDG_DATA_HOME");
-    if (xdg && xdg[0] == '/') return std::string(xdg) + "/vra_hwr";
+    if (xdg && xdg[0] == '/')
+        return std::string(xdg) + "/vra_hwr";
     const char *home = std::getenv("HOME");
-    if (home && home[0] == '/') return std::string(home) + "/.local/share/vra_hwr";
+    if (home && home[0] == '/')
+        return std::string(home) + "/.local/share/vra_hwr";
     return "/tmp/vra_hwr-" + std::to_string(getuid());
 }
 
 std::string StripTrailingSlashes(std::string p) {
-    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    while (p.size() > 1 && p.back() == '/')
+        p.pop_back();
     return p;
 }
 
@@ -122,25 +133,33 @@ int ApplyItem(const std::string &name, const std::string &qualifier, const std::
     } else if (name == "serviceurl") {
         s.serviceUrl = value;
     } else if (name == "maxsessions") {
-        if (!ParseInt(value, 1, 256, s.maxSessions)) return bad("1 to 256");
+        if (!ParseInt(value, 1, 256, s.maxSessions))
+            return bad("1 to 256");
     } else if (name == "authpath") {
-        if (value.empty()) return bad("a directory");
+        if (value.empty())
+            return bad("a directory");
         s.authPath = StripTrailingSlashes(value);
-        if (!historyFileSet) s.historyFile = s.authPath + "/usage_history.bin";
+        if (!historyFileSet)
+            s.historyFile = s.authPath + "/usage_history.bin";
     } else if (name == "history") {
-        if (!ParseBool(value, s.history)) return bad("yes or no");
+        if (!ParseBool(value, s.history))
+            return bad("yes or no");
     } else if (name == "historyfile") {
-        if (value.empty()) return bad("a file name");
+        if (value.empty())
+            return bad("a file name");
         s.historyFile = value;
         historyFileSet = true;
     } else if (name == "latitude") {
-        if (!ParseDouble(value, -90, 90, s.latitude)) return bad("-90 to 90");
+        if (!ParseDouble(value, -90, 90, s.latitude))
+            return bad("-90 to 90");
     } else if (name == "longitude") {
-        if (!ParseDouble(value, -180, 180, s.longitude)) return bad("-180 to 180");
+        if (!ParseDouble(value, -180, 180, s.longitude))
+            return bad("-180 to 180");
     } else if (name == "udid") {
         s.udid = value;
     } else if (name == "udidtype") {
-        if (!ParseInt(value, -2147483647L - 1, 2147483647L, s.udidType)) return bad("a number");
+        if (!ParseInt(value, -2147483647L - 1, 2147483647L, s.udidType))
+            return bad("a number");
     } else if (name == "tid") {
         s.tid = value;
     } else if (name == "eid") {
@@ -150,13 +169,16 @@ int ApplyItem(const std::string &name, const std::string &qualifier, const std::
     } else if (name == "version") {
         s.version = value;
     } else if (name == "smartspace") {
-        if (!ParseBool(value, s.smartSpace)) return bad("yes or no");
+        if (!ParseBool(value, s.smartSpace))
+            return bad("yes or no");
     } else if (name == "loglevel") {
-        if (!ParseInt(value, 0, 5, s.log.level)) return bad("0 to 5");
+        if (!ParseInt(value, 0, 5, s.log.level))
+            return bad("0 to 5");
     } else if (name == "logfile") {
         s.log.file = value;
     } else if (name == "logstderr") {
-        if (!ParseBool(value, flag)) return bad("yes or no");
+        if (!ParseBool(value, flag))
+            return bad("yes or no");
         s.log.toStderr = flag ? 1 : 0;
     } else {
         error = "unknown key " + name;
@@ -172,9 +194,11 @@ struct Item {
 // Splits "key=value" into its parts; false when there is no '=' or no key.
 bool SplitItem(const std::string &piece, Item &item) {
     size_t eq = piece.find('=');
-    if (eq == std::string::npos) return false;
+    if (eq == std::string::npos)
+        return false;
     std::string key = Trim(piece.substr(0, eq));
-    if (key.empty()) return false;
+    if (key.empty())
+        return false;
     size_t dot = key.find('.');
     item.name = Lower(key.substr(0, dot));
     item.qualifier = dot == std::string::npos ? "" : key.substr(dot + 1);
@@ -186,7 +210,8 @@ int ParseItems(const std::vector<std::string> &pieces, std::vector<Item> &items,
                std::string &error) {
     for (const std::string &raw : pieces) {
         std::string piece = Trim(raw);
-        if (piece.empty()) continue;
+        if (piece.empty())
+            continue;
         Item item;
         if (!SplitItem(piece, item)) {
             error = "malformed item '" + piece + "' (expected key=value)";
@@ -207,7 +232,8 @@ int ReadConfigFile(const std::string &path, std::vector<Item> &items, std::strin
     std::string line;
     while (std::getline(in, line)) {
         std::string t = Trim(line);
-        if (t.empty() || t[0] == '#') continue;
+        if (t.empty() || t[0] == '#')
+            continue;
         lines.push_back(t);
     }
     int code = ParseItems(lines, items, error);
@@ -219,7 +245,8 @@ int ReadConfigFile(const std::string &path, std::vector<Item> &items, std::strin
             }
         }
     }
-    if (code != 0) error = path + ": " + error;
+    if (code != 0)
+        error = path + ": " + error;
     return code;
 }
 
@@ -255,14 +282,16 @@ int ApplyConfig(const char *text, SysSettings &settings, std::string &error) {
         size_t start = 0;
         while (start <= t.size()) {
             size_t comma = t.find(',', start);
-            if (comma == std::string::npos) comma = t.size();
+            if (comma == std::string::npos)
+                comma = t.size();
             pieces.push_back(t.substr(start, comma - start));
             start = comma + 1;
         }
     }
     std::vector<Item> own;
     int code = ParseItems(pieces, own, error);
-    if (code != 0) return code;
+    if (code != 0)
+        return code;
 
     // The file's items come first so that the text overrides them.
     std::vector<Item> items;
@@ -273,17 +302,20 @@ int ApplyConfig(const char *text, SysSettings &settings, std::string &error) {
                 return 3;
             }
             code = ReadConfigFile(i.value, items, error);
-            if (code != 0) return code;
+            if (code != 0)
+                return code;
         }
     }
     SysSettings s = settings;
     bool historyFileSet = false;
     for (const Item &i : own) {
-        if (i.name != "configfile") items.push_back(i);
+        if (i.name != "configfile")
+            items.push_back(i);
     }
     for (const Item &i : items) {
         code = ApplyItem(i.name, i.qualifier, i.value, s, historyFileSet, error);
-        if (code != 0) return code;
+        if (code != 0)
+            return code;
     }
     settings = s;
     return 0;
@@ -292,12 +324,15 @@ int ApplyConfig(const char *text, SysSettings &settings, std::string &error) {
 void ApplyLogEnvironment(LogSettings &log) {
     if (const char *v = std::getenv("VRA_LOG_LEVEL"); v && *v) {
         int level = 0;
-        if (ParseInt(Trim(v), 0, 5, level)) log.level = level;
+        if (ParseInt(Trim(v), 0, 5, level))
+            log.level = level;
     }
-    if (const char *v = std::getenv("VRA_LOG_FILE"); v && *v) log.file = v;
+    if (const char *v = std::getenv("VRA_LOG_FILE"); v && *v)
+        log.file = v;
     if (const char *v = std::getenv("VRA_LOG_STDERR"); v && *v) {
         bool flag = false;
-        if (ParseBool(Trim(v), flag)) log.toStderr = flag ? 1 : 0;
+        if (ParseBool(Trim(v), flag))
+            log.toStderr = flag ? 1 : 0;
     }
 }
 

@@ -7,18 +7,18 @@
 namespace vra_sys {
 
 struct LogSettings {
-    int level = 2;                 // lines at or below this level are written; 0 writes nothing
-    std::string file;              // appended to when not empty
-    int toStderr = -1;             // 1 yes, 0 no, -1 only when no file is named
+    int level = 2;      // lines at or below this level are written; 0 writes nothing
+    std::string file;   // appended to when not empty
+    int toStderr = -1;  // 1 yes, 0 no, -1 only when no file is named
 
     bool WritesStderr() const { return toStderr < 0 ? file.empty() : toStderr != 0; }
 };
 
 struct SysSettings {
     std::string appKey;
-    std::string devKey;                           // of the default application key
-    std::map<std::string, std::string> devKeys;   // application key -> developer key
-    std::string serviceUrl;                       // for every capability key
+    std::string devKey;                              // of the default application key
+    std::map<std::string, std::string> devKeys;      // application key -> developer key
+    std::string serviceUrl;                          // for every capability key
     std::map<std::string, std::string> serviceUrls;  // capability key prefix -> address
     int maxSessions = 8;
     std::string authPath;

@@ -33,7 +33,8 @@ State &S() {
 
 char *Dup(const std::string &s) {
     char *p = static_cast<char *>(malloc(s.size() + 1));
-    if (p) memcpy(p, s.c_str(), s.size() + 1);
+    if (p)
+        memcpy(p, s.c_str(), s.size() + 1);
     return p;
 }
 
@@ -58,7 +59,8 @@ extern "C" {
 int VRA_Init(const char *config) {
     State &s = S();
     std::unique_lock lock(s.mutex);
-    if (s.inited) return VRA_SYS_ERR_ALREADY_INITED;
+    if (s.inited)
+        return VRA_SYS_ERR_ALREADY_INITED;
     vra_sys::SysSettings settings = vra_sys::DefaultSettings();
     std::string error;
     int code = vra_sys::ApplyConfig(config, settings, error);
@@ -85,7 +87,8 @@ int VRA_Init(const char *config) {
 int VRA_Release(void) {
     State &s = S();
     std::unique_lock lock(s.mutex);
-    if (!s.inited) return VRA_SYS_ERR_NOT_INITED;
+    if (!s.inited)
+        return VRA_SYS_ERR_NOT_INITED;
     s.inited = false;
     s.modules.clear();
     s.settings = vra_sys::DefaultSettings();
@@ -101,7 +104,9 @@ int VRA_IsInited(void) {
     return s.inited ? 1 : 0;
 }
 
-const char *VRA_GetVersion(void) { return VRA_SYS_VERSION_TEXT; }
+const char *VRA_GetVersion(void) {
+    return VRA_SYS_VERSION_TEXT;
+}
 
 int VRA_GetMaxSessionCount(void) {
     State &s = S();
@@ -112,7 +117,8 @@ int VRA_GetMaxSessionCount(void) {
 int VRA_SDKLogIn(int module) {
     State &s = S();
     std::unique_lock lock(s.mutex);
-    if (!s.inited) return VRA_SYS_ERR_NOT_INITED;
+    if (!s.inited)
+        return VRA_SYS_ERR_NOT_INITED;
     s.modules.insert(module);
     Log(VRA_LOG_INFO, "[%s][%s] module %d logged in", "vra_sys", "VRA_SDKLogIn", module);
     return 0;
@@ -121,7 +127,8 @@ int VRA_SDKLogIn(int module) {
 int VRA_SDKLogOut(int module) {
     State &s = S();
     std::unique_lock lock(s.mutex);
-    if (!s.inited) return VRA_SYS_ERR_NOT_INITED;
+    if (!s.inited)
+        return VRA_SYS_ERR_NOT_INITED;
     s.modules.erase(module);
     Log(VRA_LOG_INFO, "[%s][%s] module %d logged out", "vra_sys", "VRA_SDKLogOut", module);
     return 0;
@@ -134,23 +141,30 @@ const char *VRA_GetDefaultAppKey(void) {
 }
 
 const char *VRA_GetDeveloperKeyByAppKey(const char *appkey) {
-    if (!appkey) return "";
+    if (!appkey)
+        return "";
     State &s = S();
     std::shared_lock lock(s.mutex);
     auto it = s.settings.devKeys.find(appkey);
-    if (it != s.settings.devKeys.end()) return it->second.c_str();
-    if (s.settings.appKey == appkey) return s.settings.devKey.c_str();
+    if (it != s.settings.devKeys.end())
+        return it->second.c_str();
+    if (s.settings.appKey == appkey)
+        return s.settings.devKey.c_str();
     return "";
 }
 
 int VRA_ApplyServiceUrlSynch(const char *appkey, const char *capkey, char *buf, int size) {
-    if (!appkey || !capkey || !buf || size <= 0) return VRA_SYS_ERR_INVALID_ARG;
+    if (!appkey || !capkey || !buf || size <= 0)
+        return VRA_SYS_ERR_INVALID_ARG;
     State &s = S();
     std::shared_lock lock(s.mutex);
-    if (!s.inited) return VRA_SYS_ERR_NOT_INITED;
+    if (!s.inited)
+        return VRA_SYS_ERR_NOT_INITED;
     std::string url = s.settings.ServiceUrlFor(capkey);
-    if (url.empty()) return VRA_SYS_ERR_NO_SERVICE_URL;
-    if (url.size() + 1 > static_cast<size_t>(size)) return VRA_SYS_ERR_BUFFER_TOO_SMALL;
+    if (url.empty())
+        return VRA_SYS_ERR_NO_SERVICE_URL;
+    if (url.size() + 1 > static_cast<size_t>(size))
+        return VRA_SYS_ERR_BUFFER_TOO_SMALL;
     memcpy(buf, url.c_str(), url.size() + 1);
     return 0;
 }
@@ -162,7 +176,8 @@ const char *VRA_GetAuthPath(void) {
 }
 
 int VRA_GetLocation(double *latitude, double *longitude) {
-    if (!latitude || !longitude) return VRA_SYS_ERR_INVALID_ARG;
+    if (!latitude || !longitude)
+        return VRA_SYS_ERR_INVALID_ARG;
     State &s = S();
     std::shared_lock lock(s.mutex);
     *latitude = s.settings.latitude;
@@ -177,7 +192,8 @@ int VRA_IsSmartSpace(void) {
 }
 
 int VRA_GetCommonHeaderInfo(VraCommonHeaderInfo *info) {
-    if (!info) return VRA_SYS_ERR_INVALID_ARG;
+    if (!info)
+        return VRA_SYS_ERR_INVALID_ARG;
     memset(info, 0, sizeof *info);
     State &s = S();
     std::shared_lock lock(s.mutex);
@@ -196,7 +212,8 @@ int VRA_GetCommonHeaderInfo(VraCommonHeaderInfo *info) {
 }
 
 void VraFreeCommonHeaderInfo(VraCommonHeaderInfo *info) {
-    if (!info) return;
+    if (!info)
+        return;
     free(info->tid);
     free(info->eid);
     free(info->udid);
@@ -206,13 +223,16 @@ void VraFreeCommonHeaderInfo(VraCommonHeaderInfo *info) {
 }
 
 int vra_append_user_his_item(const VraUserHisItem *item) {
-    if (!item) return VRA_SYS_ERR_INVALID_ARG;
+    if (!item)
+        return VRA_SYS_ERR_INVALID_ARG;
     State &s = S();
     std::string path;
     {
         std::shared_lock lock(s.mutex);
-        if (!s.inited) return VRA_SYS_ERR_NOT_INITED;
-        if (!s.settings.history) return 0;
+        if (!s.inited)
+            return VRA_SYS_ERR_NOT_INITED;
+        if (!s.settings.history)
+            return 0;
         path = s.settings.historyFile;
     }
     // Appends from several threads each land whole: one write per record on an O_APPEND file.

@@ -7,7 +7,7 @@
 namespace qvcommon {
 
 class CQThreadMutex {
-public:
+  public:
     CQThreadMutex() = default;
     virtual ~CQThreadMutex() = default;
     CQThreadMutex(const CQThreadMutex &) = delete;
@@ -16,24 +16,26 @@ public:
     virtual void Lock() { mutex_.lock(); }
     virtual void Unlock() { mutex_.unlock(); }
 
-private:
+  private:
     std::recursive_mutex mutex_;
 };
 
 // Holds the lock for its scope; a null mutex makes it a no-op.
 class CQThreadMutexGuard {
-public:
+  public:
     explicit CQThreadMutexGuard(CQThreadMutex *mutex) : mutex_(mutex) {
-        if (mutex_) mutex_->Lock();
+        if (mutex_)
+            mutex_->Lock();
     }
     explicit CQThreadMutexGuard(CQThreadMutex &mutex) : CQThreadMutexGuard(&mutex) {}
     ~CQThreadMutexGuard() {
-        if (mutex_) mutex_->Unlock();
+        if (mutex_)
+            mutex_->Unlock();
     }
     CQThreadMutexGuard(const CQThreadMutexGuard &) = delete;
     CQThreadMutexGuard &operator=(const CQThreadMutexGuard &) = delete;
 
-private:
+  private:
     CQThreadMutex *mutex_;
 };
 

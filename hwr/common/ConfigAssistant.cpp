@@ -8,9 +8,11 @@
 namespace qvcommon {
 
 bool ConfigAssistant::ParseConfig(const char *text) {
-    if (!text) return true;
+    if (!text)
+        return true;
     for (const std::string &piece : SplitString(text, ',')) {
-        if (Trim(piece).empty()) continue;
+        if (Trim(piece).empty())
+            continue;
         size_t eq = piece.find('=');
         bool ok = eq != std::string::npos && eq > 0 && eq + 1 < piece.size() &&
                   AddItem(piece.substr(0, eq), piece.substr(eq + 1));
@@ -25,14 +27,16 @@ bool ConfigAssistant::ParseConfig(const char *text) {
 bool ConfigAssistant::AddItem(const std::string &key, const std::string &value) {
     std::string k = Trim(ToLower(key));
     std::string v = Trim(value);
-    if (k.empty() || v.empty()) return false;
+    if (k.empty() || v.empty())
+        return false;
     items_[k] = v;
     return true;
 }
 
 bool ConfigAssistant::GetValue(const std::string &key, std::string &value) const {
     auto it = items_.find(ToLower(key));
-    if (it == items_.end()) return false;
+    if (it == items_.end())
+        return false;
     value = it->second;
     return true;
 }
@@ -48,26 +52,33 @@ bool ConfigAssistant::HasKey(const std::string &key) const {
 
 bool ConfigAssistant::GetBool(const std::string &key, bool &flag) const {
     std::string v;
-    if (!GetValue(key, v)) return false;
+    if (!GetValue(key, v))
+        return false;
     flag = v == "yes";
     return true;
 }
 
 bool ConfigAssistant::GetInt(const std::string &key, int &value, int minimum, int maximum) const {
     std::string v;
-    if (!GetValue(key, v) || v.empty()) return false;
-    if (v.find_first_not_of("0123456789-") != std::string::npos) return false;
+    if (!GetValue(key, v) || v.empty())
+        return false;
+    if (v.find_first_not_of("0123456789-") != std::string::npos)
+        return false;
     size_t i = 0;
     bool negative = v[0] == '-';
-    if (negative) ++i;
+    if (negative)
+        ++i;
     long long n = 0;
     for (; i < v.size() && v[i] >= '0' && v[i] <= '9'; ++i) {
         n = n * 10 + (v[i] - '0');
         // Anything this far out is outside every 32-bit range.
-        if (n > 10000000000LL) return false;
+        if (n > 10000000000LL)
+            return false;
     }
-    if (negative) n = -n;
-    if (n < minimum || n > maximum) return false;
+    if (negative)
+        n = -n;
+    if (n < minimum || n > maximum)
+        return false;
     value = static_cast<int>(n);
     return true;
 }
@@ -77,13 +88,15 @@ bool ConfigAssistant::RemoveItem(const std::string &key) {
 }
 
 void ConfigAssistant::Merge(const ConfigAssistant &other) {
-    for (const auto &[k, v] : other.items_) AddItem(k, v);
+    for (const auto &[k, v] : other.items_)
+        AddItem(k, v);
 }
 
 std::string ConfigAssistant::ToString() const {
     std::string out;
     for (const auto &[k, v] : items_) {
-        if (!out.empty()) out += ',';
+        if (!out.empty())
+            out += ',';
         out += k;
         out += '=';
         out += v;

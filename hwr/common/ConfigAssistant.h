@@ -20,7 +20,7 @@ struct ConfigKeyRule {
 };
 
 class ConfigAssistant {
-public:
+  public:
     // Adds the items of a configuration string; a null text adds nothing. On a malformed item
     // the map is emptied and false returned (the calls report 3).
     bool ParseConfig(const char *text);
@@ -58,7 +58,7 @@ public:
     size_t Size() const { return items_.size(); }
     const std::map<std::string, std::string> &Items() const { return items_; }
 
-private:
+  private:
     std::map<std::string, std::string> items_;
 };
 

@@ -27,7 +27,8 @@ int EngineHandleCache::GetHandle(EngineHelper &helper, const std::string &prefix
     }
     uint32_t made = 0;
     int code = helper.InitVraEngineHandle(lib.DataPath(), prefix, made);
-    if (code != 0) return code;
+    if (code != 0)
+        return code;
     try {
         entries_.emplace(key, Entry{made, &helper});
     } catch (const std::bad_alloc &) {
@@ -40,7 +41,8 @@ int EngineHandleCache::GetHandle(EngineHelper &helper, const std::string &prefix
 
 void EngineHandleCache::ReleaseAll() {
     CQThreadMutexGuard guard(LibraryContext::Instance().Lock());
-    for (auto &[key, entry] : entries_) entry.helper->ReleaseVraEngineHandle(entry.handle);
+    for (auto &[key, entry] : entries_)
+        entry.helper->ReleaseVraEngineHandle(entry.handle);
     entries_.clear();
 }
 

@@ -11,7 +11,7 @@
 namespace qvcommon {
 
 class EngineHandleCache {
-public:
+  public:
     static EngineHandleCache &Instance();
 
     // The handle for (helper, prefix): the cached one, or a new one from the helper's
@@ -24,7 +24,7 @@ public:
     void ReleaseAll();
     size_t Size() const;
 
-private:
+  private:
     struct Entry {
         uint32_t handle;
         EngineHelper *helper;  // not owned

@@ -8,7 +8,7 @@
 namespace qvcommon {
 
 class EngineHelper {
-public:
+  public:
     // Creates the engine handle for this data path and resource prefix; 0 or an error code.
     virtual int InitVraEngineHandle(const std::string &dataPath, const std::string &resPrefix,
                                     uint32_t &handle) = 0;

@@ -19,7 +19,8 @@ bool FileReader::Load(const std::string &path, uint32_t extra) {
         return false;
     }
     long len = -1;
-    if (fseek(f, 0, SEEK_END) == 0) len = ftell(f);
+    if (fseek(f, 0, SEEK_END) == 0)
+        len = ftell(f);
     if (len <= 0 || fseek(f, 0, SEEK_SET) != 0) {
         fclose(f);
         // A directory or an unseekable file reads as empty here too.
@@ -46,7 +47,8 @@ bool FileReader::Load(const std::string &path, uint32_t extra) {
         return false;
     }
     fclose(f);
-    if (extra > 0) memset(data + size, 0, extra);
+    if (extra > 0)
+        memset(data + size, 0, extra);
     data_ = data;
     size_ = static_cast<uint32_t>(size + extra);
     return true;

@@ -8,7 +8,7 @@
 namespace qvcommon {
 
 class FileReader {
-public:
+  public:
     FileReader() = default;
     virtual ~FileReader() { Unload(); }
     FileReader(const FileReader &) = delete;
@@ -23,7 +23,7 @@ public:
     uint32_t Size() const { return size_; }
     bool Loaded() const { return data_ != nullptr; }
 
-private:
+  private:
     uint8_t *data_ = nullptr;
     uint32_t size_ = 0;
 };

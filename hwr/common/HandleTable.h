@@ -11,19 +11,21 @@ namespace qvcommon {
 
 template <typename T>
 class HandleTable {
-public:
+  public:
     static constexpr uint32_t kCapacity = 0xFFFF;
 
     // The handle of the stored object, 0 when the table is full or obj is null.
     uint32_t Add(T *obj) {
-        if (!obj) return 0;
+        if (!obj)
+            return 0;
         std::lock_guard<std::mutex> lock(mutex_);
         uint32_t index;
         if (!free_.empty()) {
             index = free_.back();
             free_.pop_back();
         } else {
-            if (slots_.size() >= kCapacity) return 0;
+            if (slots_.size() >= kCapacity)
+                return 0;
             index = static_cast<uint32_t>(slots_.size());
             slots_.push_back({});
         }
@@ -43,7 +45,8 @@ public:
     T *Remove(uint32_t handle) {
         std::lock_guard<std::mutex> lock(mutex_);
         Slot *s = const_cast<Slot *>(Find(handle));
-        if (!s) return nullptr;
+        if (!s)
+            return nullptr;
         T *obj = s->obj;
         s->obj = nullptr;
         s->generation = static_cast<uint16_t>(s->generation + 1);
@@ -71,7 +74,7 @@ public:
         return out;
     }
 
-private:
+  private:
     struct Slot {
         T *obj = nullptr;
         uint16_t generation = 0;
@@ -79,9 +82,11 @@ private:
 
     const Slot *Find(uint32_t handle) const {
         uint32_t index = handle & 0xFFFF;
-        if (index == 0 || index > slots_.size()) return nullptr;
+        if (index == 0 || index > slots_.size())
+            return nullptr;
         const Slot &s = slots_[index - 1];
-        if (!s.obj || s.generation != static_cast<uint16_t>(handle >> 16)) return nullptr;
+        if (!s.obj || s.generation != static_cast<uint16_t>(handle >> 16))
+            return nullptr;
         return &s;
     }
 

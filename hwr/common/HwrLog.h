@@ -14,7 +14,7 @@
 // QV_LOG(VRA_LOG_FAILURE, QV_TAG_COMMON, "FileReader::Load", " file (%s) len==0", path);
 // writes "[qvcommon][FileReader::Load] file (...) len==0". The format must be a literal.
 #define QV_LOG(level, tag, func, format, ...) \
-    VRA_LOG((level), "[%s][%s]" format, (tag), (func) __VA_OPT__(, ) __VA_ARGS__)
+    VRA_LOG((level), "[%s][%s]" format, (tag), (func)__VA_OPT__(, ) __VA_ARGS__)
 
 #define QV_LOG_FAIL(tag, func, format, ...) \
     QV_LOG(VRA_LOG_FAILURE, tag, func, format __VA_OPT__(, ) __VA_ARGS__)
@@ -29,7 +29,7 @@ namespace qvcommon {
 
 // Writes "[tag][name]Enter" at level 5 on construction and "[tag][name]Leave" on destruction.
 class TraceScope {
-public:
+  public:
     TraceScope(const char *tag, const char *name) : tag_(tag), name_(name) {
         VRA_LOG(VRA_LOG_TRACE, "[%s][%s]Enter", tag_, name_);
     }
@@ -37,7 +37,7 @@ public:
     TraceScope(const TraceScope &) = delete;
     TraceScope &operator=(const TraceScope &) = delete;
 
-private:
+  private:
     const char *tag_;
     const char *name_;
 };
@@ -47,4 +47,5 @@ private:
 #define QV_TRACE_CONCAT2(a, b) a##b
 #define QV_TRACE_CONCAT(a, b) QV_TRACE_CONCAT2(a, b)
 // QV_TRACE(QV_TAG_LOCAL, "VraHwrRecog"); at the top of a function.
-#define QV_TRACE(tag, name) ::qvcommon::TraceScope QV_TRACE_CONCAT(qv_trace_, __LINE__)((tag), (name))
+#define QV_TRACE(tag, name) \
+    ::qvcommon::TraceScope QV_TRACE_CONCAT(qv_trace_, __LINE__)((tag), (name))

@@ -8,7 +8,8 @@ namespace qvcommon {
 std::string NormalizeDataPath(const std::string &path) {
     std::string p = Trim(path);
     // Windows appended '\'; on Linux only '/' separates, a trailing '\' is kept as written.
-    if (!p.empty() && p.back() != '/' && p.back() != '\\') p += '/';
+    if (!p.empty() && p.back() != '/' && p.back() != '\\')
+        p += '/';
     return p;
 }
 
@@ -53,7 +54,8 @@ void LibraryContext::SetFileFlag(const std::string &flag) {
 std::string GetResPath(const std::string &prefix, const std::string &fileName) {
     LibraryContext &lib = LibraryContext::Instance();
     std::string dataPath = lib.DataPath();
-    if (lib.FileFlag() == "android_so") return dataPath + "lib" + prefix + fileName + ".so";
+    if (lib.FileFlag() == "android_so")
+        return dataPath + "lib" + prefix + fileName + ".so";
     return dataPath + prefix + fileName;
 }
 

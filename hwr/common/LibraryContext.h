@@ -15,7 +15,7 @@ class ConfigAssistant;
 std::string NormalizeDataPath(const std::string &path);
 
 class LibraryContext {
-public:
+  public:
     static LibraryContext &Instance();
 
     // Reads datapath (normalised) and fileflag from the init configuration.
@@ -30,7 +30,7 @@ public:
     // Guards the library's shared tables (the engine-handle cache among them).
     CQThreadMutex &Lock() { return lock_; }
 
-private:
+  private:
     LibraryContext() = default;
     mutable CQThreadMutex lock_;
     std::string dataPath_;

@@ -23,8 +23,7 @@ using VraHwrAssociateAdjustWordsFunc = int (*)(uint32_t handle,
 using VraHwrGetPenscriptFunc = int (*)(uint32_t handle, const qvcommon::ConfigAssistant *config,
                                        int32_t x, int32_t y, HwrPenScriptResult *result);
 using VraHwrFreePenscriptResultFunc = int (*)(HwrPenScriptResult *result);
-using VraHwrStartSessionFunc = int (*)(const qvcommon::ConfigAssistant *config,
-                                       uint32_t *handle);
+using VraHwrStartSessionFunc = int (*)(const qvcommon::ConfigAssistant *config, uint32_t *handle);
 using VraHwrRecogFunc = int (*)(uint32_t handle, const qvcommon::ConfigAssistant *config,
                                 const int16_t *strokes, uint32_t length, HwrRecogResult *result);
 using VraHwrFreeRecogResultFunc = int (*)(HwrRecogResult *result);

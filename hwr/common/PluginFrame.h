@@ -54,8 +54,7 @@ concept OffersAdjust = requires(E &e, const ConfigAssistant &c, const char *w) {
     { e.AssociateAdjustWords(c, w) } -> std::convertible_to<int>;
 };
 template <class E>
-concept OffersPinyin = requires(E &e, const ConfigAssistant &c, const char *w,
-                                HwrPinyinResult *r) {
+concept OffersPinyin = requires(E &e, const ConfigAssistant &c, const char *w, HwrPinyinResult *r) {
     { e.GetPinyin(c, w, r) } -> std::convertible_to<int>;
 };
 template <class E>
@@ -72,7 +71,9 @@ concept HasLibraryRelease = requires {
     { E::LibraryRelease() } -> std::convertible_to<int>;
 };
 template <class E>
-concept HasStartFailureLog = requires(int code) { E::LogStartFailure(code); };
+concept HasStartFailureLog = requires(int code) {
+    E::LogStartFailure(code);
+};
 
 template <class Engine>
 struct PluginFrame {
@@ -115,7 +116,8 @@ struct PluginFrame {
         QV_TRACE(tag, "VraHwrRelease");
         return Guarded([&] {
             // Engines whose stop failed are still here; the library goes away after this.
-            for (Engine *e : Engines().RemoveAll()) delete e;
+            for (Engine *e : Engines().RemoveAll())
+                delete e;
             if constexpr (HasLibraryRelease<Engine>) {
                 return Engine::LibraryRelease();
             }
@@ -125,7 +127,8 @@ struct PluginFrame {
 
     static int StartSession(const char *tag, const ConfigAssistant *config, uint32_t *handle) {
         QV_TRACE(tag, "VraHwrStartSession");
-        if (!handle) return HWR_ERR_INVALID_ARG;
+        if (!handle)
+            return HWR_ERR_INVALID_ARG;
         return Guarded([&] {
             Engine *engine = new (std::nothrow) Engine();
             if (!engine) {
@@ -153,12 +156,15 @@ struct PluginFrame {
 
     static int StopSession(const char *tag, uint32_t *handle) {
         QV_TRACE(tag, "VraHwrStopSession");
-        if (!handle) return HWR_ERR_INVALID_ARG;
+        if (!handle)
+            return HWR_ERR_INVALID_ARG;
         return Guarded([&] {
             Engine *engine = Engines().Get(*handle);
-            if (!engine) return static_cast<int>(HWR_ERR_NO_SESSION);
+            if (!engine)
+                return static_cast<int>(HWR_ERR_NO_SESSION);
             int code = engine->StopSession();
-            if (code != 0) return code;  // the engine stays and the handle stays usable
+            if (code != 0)
+                return code;  // the engine stays and the handle stays usable
             Engines().Remove(*handle);
             delete engine;
             *handle = 0;
@@ -170,10 +176,12 @@ struct PluginFrame {
                      const int16_t *strokes, uint32_t length, HwrRecogResult *result) {
         QV_TRACE(tag, "VraHwrRecog");
         if constexpr (OffersRecog<Engine>) {
-            if (!strokes || !result) return HWR_ERR_INVALID_ARG;
+            if (!strokes || !result)
+                return HWR_ERR_INVALID_ARG;
             return Guarded([&] {
                 Engine *engine = Engines().Get(handle);
-                if (!engine) return static_cast<int>(HWR_ERR_NO_SESSION);
+                if (!engine)
+                    return static_cast<int>(HWR_ERR_NO_SESSION);
                 return engine->Recog(strokes, length, OrEmpty(config), result);
             });
         }
@@ -183,10 +191,12 @@ struct PluginFrame {
     static int ConfirmResult(const char *tag, uint32_t handle, const HwrConfirmItem *item) {
         QV_TRACE(tag, "VraHwrConfirmResult");
         if constexpr (OffersConfirm<Engine>) {
-            if (!item) return HWR_ERR_INVALID_ARG;
+            if (!item)
+                return HWR_ERR_INVALID_ARG;
             return Guarded([&] {
                 Engine *engine = Engines().Get(handle);
-                if (!engine) return static_cast<int>(HWR_ERR_NO_SESSION);
+                if (!engine)
+                    return static_cast<int>(HWR_ERR_NO_SESSION);
                 return engine->ConfirmResult(item);
             });
         }
@@ -197,24 +207,28 @@ struct PluginFrame {
                                  const char *words, HwrAssociateResult *result) {
         QV_TRACE(tag, "VraHwrGetAssociateWords");
         if constexpr (OffersAssociate<Engine>) {
-            if (!words || !result) return HWR_ERR_INVALID_ARG;
+            if (!words || !result)
+                return HWR_ERR_INVALID_ARG;
             return Guarded([&] {
                 Engine *engine = Engines().Get(handle);
-                if (!engine) return static_cast<int>(HWR_ERR_NO_SESSION);
+                if (!engine)
+                    return static_cast<int>(HWR_ERR_NO_SESSION);
                 return engine->GetAssociateWords(OrEmpty(config), words, result);
             });
         }
         return HWR_ERR_NOT_SUPPORTED;
     }
 
-    static int AssociateAdjustWords(const char *tag, uint32_t handle,
-                                    const ConfigAssistant *config, const char *words) {
+    static int AssociateAdjustWords(const char *tag, uint32_t handle, const ConfigAssistant *config,
+                                    const char *words) {
         QV_TRACE(tag, "VraHwrAssociateAdjustWords");
         if constexpr (OffersAdjust<Engine>) {
-            if (!words) return HWR_ERR_INVALID_ARG;
+            if (!words)
+                return HWR_ERR_INVALID_ARG;
             return Guarded([&] {
                 Engine *engine = Engines().Get(handle);
-                if (!engine) return static_cast<int>(HWR_ERR_NO_SESSION);
+                if (!engine)
+                    return static_cast<int>(HWR_ERR_NO_SESSION);
                 return engine->AssociateAdjustWords(OrEmpty(config), words);
             });
         }
@@ -225,10 +239,12 @@ struct PluginFrame {
                          const char *word, HwrPinyinResult *result) {
         QV_TRACE(tag, "VraHwrGetPinyin");
         if constexpr (OffersPinyin<Engine>) {
-            if (!word || !result) return HWR_ERR_INVALID_ARG;
+            if (!word || !result)
+                return HWR_ERR_INVALID_ARG;
             return Guarded([&] {
                 Engine *engine = Engines().Get(handle);
-                if (!engine) return static_cast<int>(HWR_ERR_NO_SESSION);
+                if (!engine)
+                    return static_cast<int>(HWR_ERR_NO_SESSION);
                 return engine->GetPinyin(OrEmpty(config), word, result);
             });
         }
@@ -239,10 +255,12 @@ struct PluginFrame {
                             int32_t x, int32_t y, HwrPenScriptResult *result) {
         QV_TRACE(tag, "VraHwrGetPenscript");
         if constexpr (OffersPenScript<Engine>) {
-            if (!result) return HWR_ERR_INVALID_ARG;
+            if (!result)
+                return HWR_ERR_INVALID_ARG;
             return Guarded([&] {
                 Engine *engine = Engines().Get(handle);
-                if (!engine) return static_cast<int>(HWR_ERR_NO_SESSION);
+                if (!engine)
+                    return static_cast<int>(HWR_ERR_NO_SESSION);
                 return engine->GetPenScript(OrEmpty(config), x, y, result);
             });
         }
@@ -252,7 +270,8 @@ struct PluginFrame {
     template <class Record, class Free>
     static int FreeResult(const char *tag, const char *name, Record *result, Free free) {
         QV_TRACE(tag, name);
-        if (!result) return HWR_ERR_INVALID_ARG;
+        if (!result)
+            return HWR_ERR_INVALID_ARG;
         free(result);
         return 0;
     }
@@ -264,53 +283,61 @@ struct PluginFrame {
 
 // Defines the fourteen exported entry points of a plug-in library over `EngineType`, logging with
 // `tag` (QV_TAG_LOCAL, QV_TAG_CLOUD, QV_TAG_ASSOCIATE).
-#define QV_HWR_PLUGIN(EngineType, tag)                                                            \
-    using QvPluginFrame = ::qvcommon::PluginFrame<EngineType>;                                    \
-    QV_HWR_EXPORT int VraHwrInit(const ::qvcommon::ConfigAssistant *c) {                          \
-        return QvPluginFrame::Init(tag, c);                                                       \
-    }                                                                                             \
-    QV_HWR_EXPORT int VraHwrRelease() { return QvPluginFrame::Release(tag); }                     \
-    QV_HWR_EXPORT int VraHwrStartSession(const ::qvcommon::ConfigAssistant *c, uint32_t *h) {     \
-        return QvPluginFrame::StartSession(tag, c, h);                                            \
-    }                                                                                             \
-    QV_HWR_EXPORT int VraHwrStopSession(uint32_t *h) { return QvPluginFrame::StopSession(tag, h); } \
-    QV_HWR_EXPORT int VraHwrRecog(uint32_t h, const ::qvcommon::ConfigAssistant *c,               \
-                                  const int16_t *s, uint32_t n, HwrRecogResult *r) {              \
-        return QvPluginFrame::Recog(tag, h, c, s, n, r);                                          \
-    }                                                                                             \
-    QV_HWR_EXPORT int VraHwrFreeRecogResult(HwrRecogResult *r) {                                  \
-        return QvPluginFrame::FreeResult(tag, "VraHwrFreeRecogResult", r,                         \
-                                         [](HwrRecogResult *x) { ::qvcommon::FreeRecogResult(x); }); \
-    }                                                                                             \
-    QV_HWR_EXPORT int VraHwrConfirmResult(uint32_t h, const HwrConfirmItem *i) {                  \
-        return QvPluginFrame::ConfirmResult(tag, h, i);                                           \
-    }                                                                                             \
-    QV_HWR_EXPORT int VraHwrGetAssociateWords(uint32_t h, const ::qvcommon::ConfigAssistant *c,   \
-                                              const char *w, HwrAssociateResult *r) {             \
-        return QvPluginFrame::GetAssociateWords(tag, h, c, w, r);                                 \
-    }                                                                                             \
+#define QV_HWR_PLUGIN(EngineType, tag)                                                             \
+    using QvPluginFrame = ::qvcommon::PluginFrame<EngineType>;                                     \
+    QV_HWR_EXPORT int VraHwrInit(const ::qvcommon::ConfigAssistant *c) {                           \
+        return QvPluginFrame::Init(tag, c);                                                        \
+    }                                                                                              \
+    QV_HWR_EXPORT int VraHwrRelease() {                                                            \
+        return QvPluginFrame::Release(tag);                                                        \
+    }                                                                                              \
+    QV_HWR_EXPORT int VraHwrStartSession(const ::qvcommon::ConfigAssistant *c, uint32_t *h) {      \
+        return QvPluginFrame::StartSession(tag, c, h);                                             \
+    }                                                                                              \
+    QV_HWR_EXPORT int VraHwrStopSession(uint32_t *h) {                                             \
+        return QvPluginFrame::StopSession(tag, h);                                                 \
+    }                                                                                              \
+    QV_HWR_EXPORT int VraHwrRecog(uint32_t h, const ::qvcommon::ConfigAssistant *c,                \
+                                  const int16_t *s, uint32_t n, HwrRecogResult *r) {               \
+        return QvPluginFrame::Recog(tag, h, c, s, n, r);                                           \
+    }                                                                                              \
+    QV_HWR_EXPORT int VraHwrFreeRecogResult(HwrRecogResult *r) {                                   \
+        return QvPluginFrame::FreeResult(tag, "VraHwrFreeRecogResult", r, [](HwrRecogResult *x) {  \
+            ::qvcommon::FreeRecogResult(x);                                                        \
+        });                                                                                        \
+    }                                                                                              \
+    QV_HWR_EXPORT int VraHwrConfirmResult(uint32_t h, const HwrConfirmItem *i) {                   \
+        return QvPluginFrame::ConfirmResult(tag, h, i);                                            \
+    }                                                                                              \
+    QV_HWR_EXPORT int VraHwrGetAssociateWords(uint32_t h, const ::qvcommon::ConfigAssistant *c,    \
+                                              const char *w, HwrAssociateResult *r) {              \
+        return QvPluginFrame::GetAssociateWords(tag, h, c, w, r);                                  \
+    }                                                                                              \
     QV_HWR_EXPORT int VraHwrAssociateAdjustWords(uint32_t h, const ::qvcommon::ConfigAssistant *c, \
-                                                 const char *w) {                                 \
-        return QvPluginFrame::AssociateAdjustWords(tag, h, c, w);                                 \
-    }                                                                                             \
-    QV_HWR_EXPORT int VraHwrFreeAssociateResult(HwrAssociateResult *r) {                          \
-        return QvPluginFrame::FreeResult(tag, "VraHwrFreeAssociateResult", r,                     \
-                                         [](HwrAssociateResult *x) { ::qvcommon::FreeTextResult(x); }); \
-    }                                                                                             \
-    QV_HWR_EXPORT int VraHwrGetPinyin(uint32_t h, const ::qvcommon::ConfigAssistant *c,           \
-                                      const char *w, HwrPinyinResult *r) {                        \
-        return QvPluginFrame::GetPinyin(tag, h, c, w, r);                                         \
-    }                                                                                             \
-    QV_HWR_EXPORT int VraHwrFreePinyinResult(HwrPinyinResult *r) {                                \
-        return QvPluginFrame::FreeResult(tag, "VraHwrFreePinyinResult", r,                        \
-                                         [](HwrPinyinResult *x) { ::qvcommon::FreeTextResult(x); }); \
-    }                                                                                             \
-    QV_HWR_EXPORT int VraHwrGetPenscript(uint32_t h, const ::qvcommon::ConfigAssistant *c,        \
-                                         int32_t x, int32_t y, HwrPenScriptResult *r) {           \
-        return QvPluginFrame::GetPenScript(tag, h, c, x, y, r);                                   \
-    }                                                                                             \
-    QV_HWR_EXPORT int VraHwrFreePenscriptResult(HwrPenScriptResult *r) {                          \
-        return QvPluginFrame::FreeResult(tag, "VraHwrFreePenscriptResult", r,                     \
-                                         [](HwrPenScriptResult *x) { ::qvcommon::FreePenScriptResult(x); }); \
-    }                                                                                             \
+                                                 const char *w) {                                  \
+        return QvPluginFrame::AssociateAdjustWords(tag, h, c, w);                                  \
+    }                                                                                              \
+    QV_HWR_EXPORT int VraHwrFreeAssociateResult(HwrAssociateResult *r) {                           \
+        return QvPluginFrame::FreeResult(                                                          \
+            tag, "VraHwrFreeAssociateResult", r,                                                   \
+            [](HwrAssociateResult *x) { ::qvcommon::FreeTextResult(x); });                         \
+    }                                                                                              \
+    QV_HWR_EXPORT int VraHwrGetPinyin(uint32_t h, const ::qvcommon::ConfigAssistant *c,            \
+                                      const char *w, HwrPinyinResult *r) {                         \
+        return QvPluginFrame::GetPinyin(tag, h, c, w, r);                                          \
+    }                                                                                              \
+    QV_HWR_EXPORT int VraHwrFreePinyinResult(HwrPinyinResult *r) {                                 \
+        return QvPluginFrame::FreeResult(                                                          \
+            tag, "VraHwrFreePinyinResult", r,                                                      \
+            [](HwrPinyinResult *x) { ::qvcommon::FreeTextResult(x); });                            \
+    }                                                                                              \
+    QV_HWR_EXPORT int VraHwrGetPenscript(uint32_t h, const ::qvcommon::ConfigAssistant *c,         \
+                                         int32_t x, int32_t y, HwrPenScriptResult *r) {            \
+        return QvPluginFrame::GetPenScript(tag, h, c, x, y, r);                                    \
+    }                                                                                              \
+    QV_HWR_EXPORT int VraHwrFreePenscriptResult(HwrPenScriptResult *r) {                           \
+        return QvPluginFrame::FreeResult(                                                          \
+            tag, "VraHwrFreePenscriptResult", r,                                                   \
+            [](HwrPenScriptResult *x) { ::qvcommon::FreePenScriptResult(x); });                    \
+    }                                                                                              \
     static_assert(true, "")

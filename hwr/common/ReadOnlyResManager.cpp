@@ -10,13 +10,15 @@ ReadOnlyResManager &ReadOnlyResManager::Instance() {
 }
 
 ReadOnlyResManager::~ReadOnlyResManager() {
-    for (auto &[path, reader] : files_) delete reader;
+    for (auto &[path, reader] : files_)
+        delete reader;
     files_.clear();
     references_.clear();
 }
 
 const FileReader *ReadOnlyResManager::AcquireFile(const std::string &path) {
-    if (path.empty()) return nullptr;
+    if (path.empty())
+        return nullptr;
     CQThreadMutexGuard guard(lock_);
     auto it = files_.find(path);
     if (it != files_.end()) {
@@ -24,7 +26,8 @@ const FileReader *ReadOnlyResManager::AcquireFile(const std::string &path) {
         return it->second;
     }
     auto *reader = new (std::nothrow) FileReader();
-    if (!reader) return nullptr;
+    if (!reader)
+        return nullptr;
     if (!reader->Load(path, 0)) {
         delete reader;
         return nullptr;
@@ -35,10 +38,12 @@ const FileReader *ReadOnlyResManager::AcquireFile(const std::string &path) {
 }
 
 void ReadOnlyResManager::ReleaseFile(const std::string &path) {
-    if (path.empty()) return;
+    if (path.empty())
+        return;
     CQThreadMutexGuard guard(lock_);
     auto it = files_.find(path);
-    if (it == files_.end()) return;
+    if (it == files_.end())
+        return;
     if (--references_[path] == 0) {
         delete it->second;
         files_.erase(it);

@@ -12,7 +12,7 @@
 namespace qvcommon {
 
 class ReadOnlyResManager {
-public:
+  public:
     // The library's one manager.
     static ReadOnlyResManager &Instance();
 
@@ -28,7 +28,7 @@ public:
     // How many acquisitions of the path are outstanding (0 when not loaded).
     uint32_t RefCount(const std::string &path) const;
 
-private:
+  private:
     mutable CQThreadMutex lock_;
     std::map<std::string, FileReader *> files_;
     std::map<std::string, uint32_t> references_;

@@ -13,7 +13,8 @@ int RecogEngineInterface::StartSession(const ConfigAssistant &config) {
     capKind_.clear();
     if (!capkey_.empty()) {
         std::vector<std::string> pieces = Tokenize(capkey_, ".");
-        if (pieces.size() > 2) capKind_ = pieces[2];
+        if (pieces.size() > 2)
+            capKind_ = pieces[2];
     }
     appkey_ = sessionConfig_.Get("appkey");
     if (appkey_.empty()) {
@@ -22,7 +23,8 @@ int RecogEngineInterface::StartSession(const ConfigAssistant &config) {
     }
     sessionConfig_.GetInt("calltype", calltype_);
     resPrefix_ = sessionConfig_.Get("resprefix");
-    if (!engineHelper_) return 0;
+    if (!engineHelper_)
+        return 0;
     return GetVraEngineHandle(engineHelper_, resPrefix_, engineHandle_);
 }
 
@@ -45,25 +47,30 @@ void RecogEngineInterface::BeginUsage(const ConfigAssistant &config) {
 }
 
 void RecogEngineInterface::AddUsageData(const void *bytes, int32_t length, bool complete) {
-    if (usage_) usage_->AddData(bytes, length, complete);
+    if (usage_)
+        usage_->AddData(bytes, length, complete);
 }
 
 void RecogEngineInterface::SetUsageResult(const std::string &text) {
-    if (usage_) usage_->SetResult(text);
+    if (usage_)
+        usage_->SetResult(text);
 }
 
 void RecogEngineInterface::ConfigureUsage(const ConfigAssistant &config) {
-    if (usage_) usage_->Configure(config);
+    if (usage_)
+        usage_->Configure(config);
 }
 
 int RecogEngineInterface::GetVraEngineHandle(EngineHelper *helper, const std::string &prefix,
                                              uint32_t &handle) {
-    if (!helper) return 1;
+    if (!helper)
+        return 1;
     return EngineHandleCache::Instance().GetHandle(*helper, prefix, handle);
 }
 
 void RecogEngineInterface::SubmitUsage() {
-    if (!usage_) return;
+    if (!usage_)
+        return;
     usage_->Submit();
     usage_.reset();
 }

@@ -13,7 +13,7 @@
 namespace qvcommon {
 
 class RecogEngineInterface {
-public:
+  public:
     RecogEngineInterface() = default;
     // Deletes an open usage record without submitting it.
     virtual ~RecogEngineInterface() = default;
@@ -44,7 +44,7 @@ public:
     uint32_t EngineHandle() const { return engineHandle_; }
     UsageRecord *Usage() { return usage_.get(); }
 
-protected:
+  protected:
     // The handle cache lookup (EngineHandleCache::GetHandle).
     int GetVraEngineHandle(EngineHelper *helper, const std::string &prefix, uint32_t &handle);
     // Submits and deletes the open usage record, if any.

@@ -6,20 +6,25 @@
 namespace qvcommon {
 
 namespace {
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
 }  // namespace
 
 std::string Trim(const std::string &text) {
     size_t b = 0, e = text.size();
-    while (b < e && IsBlank(text[b])) ++b;
-    while (e > b && IsBlank(text[e - 1])) --e;
+    while (b < e && IsBlank(text[b]))
+        ++b;
+    while (e > b && IsBlank(text[e - 1]))
+        --e;
     return text.substr(b, e - b);
 }
 
 std::string ToLower(const std::string &text) {
     std::string out = text;
     for (char &c : out) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
     }
     return out;
 }
@@ -44,9 +49,11 @@ std::vector<std::string> Tokenize(const std::string &text, const char *delimiter
     size_t pos = 0;
     while (pos < text.size()) {
         size_t b = text.find_first_not_of(delimiters, pos);
-        if (b == std::string::npos) break;
+        if (b == std::string::npos)
+            break;
         size_t e = text.find_first_of(delimiters, b);
-        if (e == std::string::npos) e = text.size();
+        if (e == std::string::npos)
+            e = text.size();
         pieces.push_back(text.substr(b, e - b));
         pos = e;
     }

@@ -26,7 +26,8 @@ void UsageRecord::Configure(const ConfigAssistant &config) {
 }
 
 void UsageRecord::AddData(const void *bytes, int32_t length, bool complete) {
-    if (pieces_.empty()) startTime_ = NowMs();
+    if (pieces_.empty())
+        startTime_ = NowMs();
     if (pieces_.size() > kMaxPieces) {
         result_.clear();
         joined_.clear();
@@ -41,7 +42,8 @@ void UsageRecord::AddData(const void *bytes, int32_t length, bool complete) {
 }
 
 void UsageRecord::SetResult(const std::string &text) {
-    if (text.empty()) return;
+    if (text.empty())
+        return;
     processingTime_ = NowMs() - startTime_;
     result_.assign(text.begin(), text.end());
 }
@@ -59,7 +61,8 @@ void UsageRecord::Submit() {
         info_ += buf;
     }
     joined_.clear();
-    for (const Piece &p : pieces_) joined_.insert(joined_.end(), p.bytes.begin(), p.bytes.end());
+    for (const Piece &p : pieces_)
+        joined_.insert(joined_.end(), p.bytes.begin(), p.bytes.end());
 
     VraUserHisItem item{};
     item.appkey = appkey_.c_str();

@@ -11,7 +11,7 @@ namespace qvcommon {
 class ConfigAssistant;
 
 class UsageRecord {
-public:
+  public:
     // More pieces than this in one record drop everything collected so far.
     static constexpr size_t kMaxPieces = 1500;
 
@@ -33,7 +33,7 @@ public:
     // Milliseconds since 1970 (UTC).
     static int64_t NowMs();
 
-private:
+  private:
     struct Piece {
         std::vector<uint8_t> bytes;
         int32_t length;

@@ -49,31 +49,31 @@ extern "C" {
 /* Error codes of the whole kit; vra_get_error_info (vra_sys.h) gives a text for each. */
 enum {
     HWR_SUCCESS = 0,
-    HWR_ERR_NO_RECOGNIZER = -1,       /* key names no recogniser / no loaded plug-in */
-    HWR_ERR_INVALID_ARG = 1,          /* null pointer, empty text, invalid strokes or point */
+    HWR_ERR_NO_RECOGNIZER = -1, /* key names no recogniser / no loaded plug-in */
+    HWR_ERR_INVALID_ARG = 1,    /* null pointer, empty text, invalid strokes or point */
     HWR_ERR_NO_MEMORY = 2,
-    HWR_ERR_CONFIG = 3,               /* configuration cannot be parsed, or a value not allowed */
-    HWR_ERR_NO_CAPKEY = 4,            /* capkey missing in the session configuration */
-    HWR_ERR_NOT_HWR_CAPKEY = 5,       /* capability key does not begin with "hwr." */
-    HWR_ERR_NO_DATAPATH = 6,          /* a local capability key, but no datapath at init */
-    HWR_ERR_CONNECT = 8,              /* remote service cannot be reached */
-    HWR_ERR_TIMEOUT = 9,              /* remote service did not answer in time */
-    HWR_ERR_EXCHANGE = 10,            /* exchange failed, or the answer is unusable */
-    HWR_ERR_SERVICE = 11,             /* remote service reported a failure */
-    HWR_ERR_RESOURCE_MISSING = 14,    /* a resource file of the plug-in is missing */
+    HWR_ERR_CONFIG = 3,            /* configuration cannot be parsed, or a value not allowed */
+    HWR_ERR_NO_CAPKEY = 4,         /* capkey missing in the session configuration */
+    HWR_ERR_NOT_HWR_CAPKEY = 5,    /* capability key does not begin with "hwr." */
+    HWR_ERR_NO_DATAPATH = 6,       /* a local capability key, but no datapath at init */
+    HWR_ERR_CONNECT = 8,           /* remote service cannot be reached */
+    HWR_ERR_TIMEOUT = 9,           /* remote service did not answer in time */
+    HWR_ERR_EXCHANGE = 10,         /* exchange failed, or the answer is unusable */
+    HWR_ERR_SERVICE = 11,          /* remote service reported a failure */
+    HWR_ERR_RESOURCE_MISSING = 14, /* a resource file of the plug-in is missing */
     HWR_ERR_NO_SESSION = 16,
     HWR_ERR_TOO_MANY_SESSIONS = 17,
-    HWR_ERR_SESSIONS_OPEN = 18,       /* vra_hwr_release while sessions are open */
-    HWR_ERR_TOO_LARGE = 20,           /* strokes over 65536 bytes, confirm text of 2048 or more */
+    HWR_ERR_SESSIONS_OPEN = 18, /* vra_hwr_release while sessions are open */
+    HWR_ERR_TOO_LARGE = 20,     /* strokes over 65536 bytes, confirm text of 2048 or more */
     HWR_ERR_NOT_SUPPORTED = 22,
-    HWR_ERR_LOAD_PLUGIN = 23,         /* plug-in cannot be loaded or lacks an entry point */
-    HWR_ERR_SYS_NOT_INITED = 100,     /* VRA_Init was not called */
+    HWR_ERR_LOAD_PLUGIN = 23,     /* plug-in cannot be loaded or lacks an entry point */
+    HWR_ERR_SYS_NOT_INITED = 100, /* VRA_Init was not called */
     HWR_ERR_NOT_INITED = 300,
     HWR_ERR_ALREADY_INITED = 301,
     HWR_ERR_NO_RESULT_TO_CONFIRM = 302,
-    HWR_ERR_ENGINE = 304,             /* an engine call failed or found no candidate */
-    HWR_ERR_ENGINE_SESSION = 306,     /* an engine session of a local recogniser did not start */
-    HWR_ERR_NO_SUBLANG = 308          /* sub-language letter resources need sublang */
+    HWR_ERR_ENGINE = 304,         /* an engine call failed or found no candidate */
+    HWR_ERR_ENGINE_SESSION = 306, /* an engine session of a local recogniser did not start */
+    HWR_ERR_NO_SUBLANG = 308      /* sub-language letter resources need sublang */
 };
 
 /* Limits checked by the front end. */
@@ -103,12 +103,12 @@ typedef struct HwrAssociateResult {
 } HwrAssociateResult;
 
 typedef struct HwrPenScriptItem {
-    int16_t *data;   /* dim1 * dim2 16-bit values */
-    int32_t value1;  /* meaning set by the pen-script plug-in */
-    int32_t value2;  /* meaning set by the pen-script plug-in */
+    int16_t *data;  /* dim1 * dim2 16-bit values */
+    int32_t value1; /* meaning set by the pen-script plug-in */
+    int32_t value2; /* meaning set by the pen-script plug-in */
     int32_t dim1;
     int32_t dim2;
-    int32_t value5;  /* meaning set by the pen-script plug-in */
+    int32_t value5; /* meaning set by the pen-script plug-in */
 } HwrPenScriptItem;
 
 typedef struct HwrPenScriptResult {
@@ -141,8 +141,8 @@ VRA_HWR_API int vra_hwr_free_pinyin_result(HwrPinyinResult *result);
 
 /* Follow-on words for the text written so far. Keys: associatemodel (multi|single), recursive
  * (yes|no), candnum. */
-VRA_HWR_API int vra_hwr_associate_words(uint32_t session_id, const char *config,
-                                        const char *words, HwrAssociateResult *result);
+VRA_HWR_API int vra_hwr_associate_words(uint32_t session_id, const char *config, const char *words,
+                                        HwrAssociateResult *result);
 /* Tells the association plug-in which words the user chose, so that they rank higher. */
 VRA_HWR_API int vra_hwr_associate_words_adjust(uint32_t session_id, const char *config,
                                                const char *words);

@@ -25,10 +25,10 @@
  *   udid=, udidtype=N, tid=, eid=, userid=, version=   device identity for service requests
  *                              (udid defaults to a digest of the machine id)
  *   smartspace=yes|no          (default no)
- *   loglevel=N                 0 nothing, 1 failures, 2 warnings, 3 information, 5 trace (default 2)
- *   logfile=PATH               append log lines to PATH
- *   logstderr=yes|no           also write to stderr (default: yes unless a log file is named)
- * The environment variables VRA_LOG_LEVEL, VRA_LOG_FILE and VRA_LOG_STDERR override the log keys.
+ *   loglevel=N                 0 nothing, 1 failures, 2 warnings, 3 information, 5 trace (default
+ * 2) logfile=PATH               append log lines to PATH logstderr=yes|no           also write to
+ * stderr (default: yes unless a log file is named) The environment variables VRA_LOG_LEVEL,
+ * VRA_LOG_FILE and VRA_LOG_STDERR override the log keys.
  *
  * Lifetime. Texts returned by the getters stay valid until the next VRA_Init or VRA_Release.
  * vra_get_error_info returns constant texts. Thread safety: every call may be made from any thread;
@@ -56,14 +56,14 @@ extern "C" {
 #endif
 
 /* Codes of the system library's own failures; the kit's codes are listed in vra_hwr.h. */
-#define VRA_SYS_ERR_INVALID_ARG 1       /* a null pointer or a bad size */
-#define VRA_SYS_ERR_CONFIG 3            /* configuration text or file cannot be parsed */
-#define VRA_SYS_ERR_NOT_INITED 100      /* VRA_Init has not been called */
-#define VRA_SYS_ERR_ALREADY_INITED 101  /* VRA_Init called twice */
-#define VRA_SYS_ERR_CONFIG_FILE 102     /* configfile cannot be read */
-#define VRA_SYS_ERR_NO_SERVICE_URL 103  /* no service address configured for the capability */
+#define VRA_SYS_ERR_INVALID_ARG 1      /* a null pointer or a bad size */
+#define VRA_SYS_ERR_CONFIG 3           /* configuration text or file cannot be parsed */
+#define VRA_SYS_ERR_NOT_INITED 100     /* VRA_Init has not been called */
+#define VRA_SYS_ERR_ALREADY_INITED 101 /* VRA_Init called twice */
+#define VRA_SYS_ERR_CONFIG_FILE 102    /* configfile cannot be read */
+#define VRA_SYS_ERR_NO_SERVICE_URL 103 /* no service address configured for the capability */
 #define VRA_SYS_ERR_BUFFER_TOO_SMALL 104
-#define VRA_SYS_ERR_HISTORY 105         /* the usage history cannot be written */
+#define VRA_SYS_ERR_HISTORY 105 /* the usage history cannot be written */
 
 /* Log levels of VRA_LOG. */
 #define VRA_LOG_FAILURE 1
