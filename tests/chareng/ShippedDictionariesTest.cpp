@@ -28,6 +28,8 @@ TEST(ShippedDictionariesTest, RecogniseSimpleWriting) {
         {"letter.dic", 0x1F, Polyline({{20, 20}, {20, 300}, {200, 300}}), {'L'}},
         {"zh_letter.dic", 0x3F1F, Line(10, 150, 300, 150), {0x4E00, '-', '_'}},
         {"zh_letter.dic", 0x3F00, Line(10, 150, 300, 150), {0x4E00}},
+        {"gesture.dic", 0x80, Line(10, 150, 300, 150), {1}},
+        {"gesture.dic", 0x80, Line(150, 300, 150, 10), {7}},
     };
     for (const Row &row : rows) {
         std::vector<uint8_t> image = ReadResource(row.file);
@@ -36,6 +38,10 @@ TEST(ShippedDictionariesTest, RecogniseSimpleWriting) {
         Engine e(image);
         ASSERT_NE(e.h, nullptr);
         e.Set(kCharParamRange, static_cast<int32_t>(row.range));
+        std::vector<uint16_t> gestureCodes(kCharSpecialCodes);
+        for (int i = 0; i < kCharSpecialCodes; ++i)
+            gestureCodes[i] = static_cast<uint16_t>(i + 1);
+        CharEngineSetParam(e.h, kCharParamSpecial, gestureCodes.data());
         const auto r = e.Recog(row.writing);
         ASSERT_FALSE(r.codes.empty()) << row.file;
         EXPECT_NE(std::find(row.acceptable.begin(), row.acceptable.end(), r.codes[0]),
