@@ -11,38 +11,47 @@
 namespace {
 
 class Bytes {
-public:
+  public:
     Bytes(const uint8_t *d, size_t n) : d_(d), n_(n) {}
     bool Empty() const { return i_ >= n_; }
     uint8_t U8() { return i_ < n_ ? d_[i_++] : 0; }
     uint32_t U32() {
         uint32_t v = 0;
-        for (int k = 0; k < 4; ++k) v = v << 8 | U8();
+        for (int k = 0; k < 4; ++k)
+            v = v << 8 | U8();
         return v;
     }
     std::string Text() {
         size_t len = U8() % 48;
         std::string s;
-        while (len-- && !Empty()) s.push_back(static_cast<char>(U8()));
+        while (len-- && !Empty())
+            s.push_back(static_cast<char>(U8()));
         return s;
     }
 
-private:
+  private:
     const uint8_t *d_;
     size_t n_, i_ = 0;
 };
 
 const char *const kConfigs[] = {
-    "capkey=hwr.local.letter", "capkey=hwr.local.associateword", "capkey=hwr.cloud.letter",
-    "capkey=hwr.local.letter,realtime=yes", "capkey=hwr.local.freestylus,candnum=3",
-    "capkey=hwr.local.letter,tp_stop=fail", "candnum=4", "capkey=HWR.local.x", nullptr,
+    "capkey=hwr.local.letter",
+    "capkey=hwr.local.associateword",
+    "capkey=hwr.cloud.letter",
+    "capkey=hwr.local.letter,realtime=yes",
+    "capkey=hwr.local.freestylus,candnum=3",
+    "capkey=hwr.local.letter,tp_stop=fail",
+    "candnum=4",
+    "capkey=HWR.local.x",
+    nullptr,
 };
 
 // Picks a fixed configuration, or an arbitrary text.
 std::string Config(Bytes &in, bool &isNull) {
     uint8_t pick = in.U8();
     isNull = false;
-    if (pick % 2) return in.Text();
+    if (pick % 2)
+        return in.Text();
     const char *c = kConfigs[(pick / 2) % (sizeof kConfigs / sizeof kConfigs[0])];
     isNull = c == nullptr;
     return c ? c : "";
@@ -58,8 +67,10 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     Bytes in(data, size);
-    std::string init = std::string("datapath=/tmp,pluginpath=") + QV_TEST_PLUGIN_DIR + "/wellformed";
-    if (in.U8() % 8 == 0) init = in.Text();
+    std::string init =
+        std::string("datapath=/tmp,pluginpath=") + QV_TEST_PLUGIN_DIR + "/wellformed";
+    if (in.U8() % 8 == 0)
+        init = in.Text();
     vra_hwr_init(init.c_str());
     std::vector<uint32_t> ids;
     for (int steps = 0; steps < 64 && !in.Empty(); ++steps) {
@@ -72,18 +83,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         switch (op) {
             case 0: {
                 uint32_t out = 0;
-                if (vra_hwr_session_start(cfg, &out) == 0) ids.push_back(out);
+                if (vra_hwr_session_start(cfg, &out) == 0)
+                    ids.push_back(out);
                 break;
             }
             case 1: {
                 std::vector<int16_t> strokes(in.U8() % 24);
-                for (int16_t &v : strokes) v = static_cast<int16_t>(in.U8() % 2 ? -1 : in.U8());
+                for (int16_t &v : strokes)
+                    v = static_cast<int16_t>(in.U8() % 2 ? -1 : in.U8());
                 uint32_t length = in.U8() % 2 ? in.U32() % 70000 : strokes.size() * 2;
-                if (length > strokes.size() * 2) length = strokes.size() * 2;
+                if (length > strokes.size() * 2)
+                    length = strokes.size() * 2;
                 HwrRecogResult r{};
                 vra_hwr_recog(id, strokes.empty() ? nullptr : strokes.data(), length, cfg, &r);
                 for (uint32_t i = 0; i < r.count; ++i) {
-                    if (!r.items[i].text) abort();  // never null in a returned record
+                    if (!r.items[i].text)
+                        abort();  // never null in a returned record
                 }
                 vra_hwr_free_recog_result(&r);
                 vra_hwr_free_recog_result(&r);
@@ -135,7 +150,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
                 break;
         }
     }
-    for (uint32_t id : ids) vra_hwr_session_stop(id);
-    if (vra_hwr_release() == 18) abort();  // every session handed out was stopped
+    for (uint32_t id : ids)
+        vra_hwr_session_stop(id);
+    if (vra_hwr_release() == 18)
+        abort();  // every session handed out was stopped
     return 0;
 }

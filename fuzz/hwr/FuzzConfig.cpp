@@ -19,16 +19,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     std::string text(reinterpret_cast<const char *>(data), size);
     ConfigAssistant config;
     if (!config.ParseConfig(text.c_str())) {
-        if (!config.Empty()) abort();  // a failed parse leaves nothing behind
+        if (!config.Empty())
+            abort();  // a failed parse leaves nothing behind
         return 0;
     }
     // What ToString writes parses back to the same map.
     const std::string rendered = config.ToString();
     ConfigAssistant again;
-    if (!again.ParseConfig(rendered) || again.ToString() != rendered) abort();
+    if (!again.ParseConfig(rendered) || again.ToString() != rendered)
+        abort();
     int n = 0;
     config.GetInt("candnum", n, -100, 100);
-    if (n < -100 || n > 100) abort();
+    if (n < -100 || n > 100)
+        abort();
     bool flag = false;
     config.GetBool("realtime", flag);
     ConfigAssistant merged = again;

@@ -12,12 +12,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (hwr_ink::ParseInkML(text, ink, error)) {
         for (const auto &stroke : ink.strokes) {
             for (const auto &p : stroke) {
-                if (p.x < 0 || p.y < 0 || p.x > 32767 || p.y > 32767) abort();
+                if (p.x < 0 || p.y < 0 || p.x > 32767 || p.y > 32767)
+                    abort();
             }
         }
         std::vector<int16_t> strokes = hwr_ink::ToStrokeData(ink);
         hwr_ink::Ink back;
-        if (!hwr_ink::FromStrokeData(strokes.data(), strokes.size() / 2, back, error)) abort();
+        if (!hwr_ink::FromStrokeData(strokes.data(), strokes.size() / 2, back, error))
+            abort();
     }
     std::vector<int16_t> raw(size / 2);
     for (size_t i = 0; i < raw.size(); ++i) {

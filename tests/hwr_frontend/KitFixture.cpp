@@ -6,19 +6,25 @@
 
 namespace kit_test {
 
-std::string PluginDir(const std::string &variant) { return std::string(QV_TEST_PLUGIN_DIR) + "/" + variant; }
+std::string PluginDir(const std::string &variant) {
+    return std::string(QV_TEST_PLUGIN_DIR) + "/" + variant;
+}
 
 bool IsLoaded(const std::string &path) {
     void *h = dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
-    if (!h) return false;
+    if (!h)
+        return false;
     dlclose(h);
     return true;
 }
 
-std::vector<int16_t> ShortWriting() { return Strokes({{10, 10}, {-1, 0}, {-1, -1}}); }
+std::vector<int16_t> ShortWriting() {
+    return Strokes({{10, 10}, {-1, 0}, {-1, -1}});
+}
 
 void KitTest::StopAll() {
-    for (uint32_t id : open_) vra_hwr_session_stop(id);
+    for (uint32_t id : open_)
+        vra_hwr_session_stop(id);
     open_.clear();
 }
 
@@ -40,7 +46,8 @@ int KitTest::InitKit(const std::string &init, const std::string &sys, const std:
 
 int KitTest::Start(const std::string &config, uint32_t &id) {
     int code = vra_hwr_session_start(config.c_str(), &id);
-    if (code == 0) open_.push_back(id);
+    if (code == 0)
+        open_.push_back(id);
     return code;
 }
 
@@ -53,15 +60,16 @@ uint32_t KitTest::StartOk(const std::string &config) {
 std::vector<std::string> KitTest::RecogTexts(uint32_t id, const std::vector<int16_t> &strokes,
                                              const char *config) {
     HwrRecogResult r{reinterpret_cast<HwrRecogResultItem *>(1), 99};
-    int code = vra_hwr_recog(id, strokes.data(), static_cast<uint32_t>(strokes.size() * 2),
-                             config, &r);
+    int code =
+        vra_hwr_recog(id, strokes.data(), static_cast<uint32_t>(strokes.size() * 2), config, &r);
     if (code != 0) {
         EXPECT_EQ(r.items, nullptr);
         EXPECT_EQ(r.count, 0u);
         return {"code:" + std::to_string(code)};
     }
     std::vector<std::string> texts;
-    for (uint32_t i = 0; i < r.count; ++i) texts.push_back(r.items[i].text);
+    for (uint32_t i = 0; i < r.count; ++i)
+        texts.push_back(r.items[i].text);
     EXPECT_EQ(vra_hwr_free_recog_result(&r), 0);
     return texts;
 }

@@ -23,7 +23,7 @@ bool IsLoaded(const std::string &path);
 std::vector<int16_t> ShortWriting();
 
 class KitTest : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override;
 
     // VRA_Init with `sys` items, then vra_hwr_init with `init` (plus the plug-in folder of the

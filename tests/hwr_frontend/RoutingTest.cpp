@@ -12,7 +12,8 @@ const char *kCloudSys = "serviceurl.hwr.cloud=http://127.0.0.1:9/hwr";
 
 std::string Lib(const std::vector<std::string> &texts) {
     for (const std::string &t : texts) {
-        if (t.rfind("lib:", 0) == 0) return t.substr(4);
+        if (t.rfind("lib:", 0) == 0)
+            return t.substr(4);
     }
     return texts.empty() ? "" : texts[0];
 }
@@ -62,15 +63,17 @@ TEST_F(Routing, CloudKeyWithoutServiceAddressFails) {
     ASSERT_EQ(InitKit(), 0);
     uint32_t id = 0;
     EXPECT_EQ(Start("capkey=hwr.cloud.letter", id), VRA_SYS_ERR_NO_SERVICE_URL);
-    EXPECT_TRUE(Sys().Logged("[qvcommon][SdkInterface::ApplyServiceUrl] VRA_ApplyServiceUrlSynch 103"));
+    EXPECT_TRUE(
+        Sys().Logged("[qvcommon][SdkInterface::ApplyServiceUrl] VRA_ApplyServiceUrlSynch 103"));
 }
 
 TEST_F(Routing, WithoutDataPathLocalKeysFailAndCloudKeysWork) {
     ASSERT_EQ(InitKit("", kCloudSys), 0);
     uint32_t id = 0;
     EXPECT_EQ(Start("capkey=hwr.local.letter", id), 6);
-    EXPECT_TRUE(Sys().Logged(
-        "[qvcommon][SdkInterface::PrepareForCapkey] local capkey(hwr.local.letter) but no datapath"));
+    EXPECT_TRUE(
+        Sys().Logged("[qvcommon][SdkInterface::PrepareForCapkey] local capkey(hwr.local.letter) "
+                     "but no datapath"));
     EXPECT_EQ(Start("capkey=hwr.remote.letter", id), 6) << "the data-path rule comes first";
     EXPECT_EQ(Start("capkey=hwr.cloud.letter", id), 0);
 }
@@ -102,9 +105,12 @@ TEST_F(Routing, LibraryLackingAnEntryPointIsRefusedEachTime) {
     EXPECT_FALSE(IsLoaded(file)) << "unloaded again";
     EXPECT_TRUE(Sys().LogContains("VraHwrStopSessionFunc[") &&
                 Sys().LogContains("\t\t\t\t VraHwrReleaseFunc[0]"));
-    EXPECT_TRUE(Sys().Logged("[qvcommon][IDllInterface::Load] Init dll vra_hwr_local_recog.dll failed."));
-    EXPECT_TRUE(Sys().Logged("[qvcommon][SdkInterface::PrepareForCapkey] Load(hwr.local.letter) return 23"));
-    EXPECT_TRUE(Sys().Logged("[qvcommon][SdkInterface::StartSession] PrepareForCapkey(hwr.local.letter) return 23"));
+    EXPECT_TRUE(
+        Sys().Logged("[qvcommon][IDllInterface::Load] Init dll vra_hwr_local_recog.dll failed."));
+    EXPECT_TRUE(Sys().Logged(
+        "[qvcommon][SdkInterface::PrepareForCapkey] Load(hwr.local.letter) return 23"));
+    EXPECT_TRUE(Sys().Logged(
+        "[qvcommon][SdkInterface::StartSession] PrepareForCapkey(hwr.local.letter) return 23"));
     Sys().ClearLog();
     EXPECT_EQ(Start("capkey=hwr.local.letter", id), 23) << "prepared anew";
     EXPECT_TRUE(Sys().LogContains("Load function from lib failed"));
@@ -115,8 +121,10 @@ TEST_F(Routing, FailingPluginInitUnloadsIt) {
     uint32_t id = 0;
     EXPECT_EQ(Start("capkey=hwr.local.letter", id), 14);
     EXPECT_FALSE(IsLoaded(PluginDir("failing_init") + "/libvra_hwr_local_recog.so"));
-    EXPECT_TRUE(Sys().Logged("[qvcommon][IDllInterface::Load] Init dll vra_hwr_local_recog.dll failed."));
-    EXPECT_TRUE(Sys().Logged("[qvcommon][SdkInterface::PrepareForCapkey] Load(hwr.local.letter) return 14"));
+    EXPECT_TRUE(
+        Sys().Logged("[qvcommon][IDllInterface::Load] Init dll vra_hwr_local_recog.dll failed."));
+    EXPECT_TRUE(Sys().Logged(
+        "[qvcommon][SdkInterface::PrepareForCapkey] Load(hwr.local.letter) return 14"));
 }
 
 TEST_F(Routing, MissingLibraryFileIsCode23) {
@@ -126,13 +134,15 @@ TEST_F(Routing, MissingLibraryFileIsCode23) {
     // may answer for the real local plug-in, so ask for one that never exists.
     EXPECT_EQ(Start("capkey=hwr.local.penscript", id), 23);
     EXPECT_TRUE(Sys().LogContains("[qvcommon][OsAdapter::OS_LoadLibrary] LoadLibrary failed:"));
-    EXPECT_TRUE(Sys().Logged("[qvcommon][IDllInterface::Load] Load dll vra_hwr_penscript.dll failed."));
+    EXPECT_TRUE(
+        Sys().Logged("[qvcommon][IDllInterface::Load] Load dll vra_hwr_penscript.dll failed."));
 }
 
 TEST_F(Routing, InitCapkeysLoadAtInitAndSkipDialogKeys) {
-    ASSERT_EQ(InitKit("datapath=/d,initcapkeys=hwr.local.letter;;asr.local.dialog; hwr.cloud.letter",
-                      kCloudSys),
-              0);
+    ASSERT_EQ(
+        InitKit("datapath=/d,initcapkeys=hwr.local.letter;;asr.local.dialog; hwr.cloud.letter",
+                kCloudSys),
+        0);
     EXPECT_TRUE(IsLoaded(PluginDir("wellformed") + "/libvra_hwr_local_recog.so"));
     EXPECT_TRUE(IsLoaded(PluginDir("wellformed") + "/libvra_hwr_cloud_recog.so"));
     EXPECT_FALSE(IsLoaded(PluginDir("wellformed") + "/libvra_hwr_associate.so"));

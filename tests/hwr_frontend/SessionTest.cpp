@@ -12,7 +12,9 @@ namespace {
 
 class Sessions : public KitTest {};
 
-TEST(PublicHeader, CompilesAsC) { EXPECT_EQ(kit_c_header_check(), 1); }
+TEST(PublicHeader, CompilesAsC) {
+    EXPECT_EQ(kit_c_header_check(), 1);
+}
 
 TEST(KitState, CallsBeforeInitialisation) {
     SysSession sys;
@@ -71,7 +73,8 @@ TEST_F(Sessions, SessionConfigurationIsChecked) {
     uint32_t id = 0;
     EXPECT_EQ(vra_hwr_session_start(nullptr, &id), 1);
     EXPECT_EQ(vra_hwr_session_start("capkey=hwr.local.letter", nullptr), 1);
-    EXPECT_TRUE(Sys().Logged("[VRA_HWR][HwrSdk::StartSession] FAILED(4:capkey missing in the session configuration)"));
+    EXPECT_TRUE(Sys().Logged(
+        "[VRA_HWR][HwrSdk::StartSession] FAILED(4:capkey missing in the session configuration)"));
 }
 
 TEST_F(Sessions, IdsAreLowestFreeSlots) {
@@ -104,14 +107,17 @@ TEST_F(Sessions, StaleAndForgedIdsGiveCodes) {
 
 TEST_F(Sessions, LimitFromSystemLibraryAndLocalKeysRaiseItToFive) {
     ASSERT_EQ(InitKit("datapath=/d", "maxsessions=3,serviceurl=http://127.0.0.1:9"), 0);
-    for (int i = 0; i < 3; ++i) StartOk("capkey=hwr.cloud.letter");
+    for (int i = 0; i < 3; ++i)
+        StartOk("capkey=hwr.cloud.letter");
     uint32_t id = 0;
     EXPECT_EQ(Start("capkey=hwr.cloud.letter", id), 17);
-    EXPECT_TRUE(Sys().Logged(
-        "[qvcommon][SdkInterface::StartSession] Too Many Session    [SessionCount : 3],[MaxSessionCount : 3]"));
+    EXPECT_TRUE(
+        Sys().Logged("[qvcommon][SdkInterface::StartSession] Too Many Session    [SessionCount : "
+                     "3],[MaxSessionCount : 3]"));
     StopAll();
     StartOk("capkey=hwr.local.letter");
-    for (int i = 0; i < 4; ++i) StartOk("capkey=hwr.cloud.letter");
+    for (int i = 0; i < 4; ++i)
+        StartOk("capkey=hwr.cloud.letter");
     EXPECT_EQ(Start("capkey=hwr.cloud.letter", id), 17);
 }
 
@@ -167,7 +173,8 @@ TEST_F(Sessions, StrokeValidation) {
     EXPECT_TRUE(Sys().Logged("[VRA_HWR][HwrToolFunc::IsStrokesValid_RealTime] Point num <= 1."));
     std::vector<int16_t> badTail = Strokes({{1, 1}, {2, 2}, {-1, -1}});
     EXPECT_EQ(vra_hwr_recog(live, badTail.data(), 12, nullptr, &r), 1);
-    EXPECT_TRUE(Sys().Logged("[VRA_HWR][HwrToolFunc::IsStrokesValid_RealTime] Invalid tail[(2,2)(-1,-1)]."));
+    EXPECT_TRUE(Sys().Logged(
+        "[VRA_HWR][HwrToolFunc::IsStrokesValid_RealTime] Invalid tail[(2,2)(-1,-1)]."));
     // The call's realtime does not change the session's.
     std::vector<int16_t> piece = Strokes({{10, 10}, {-1, 0}});
     EXPECT_EQ(RecogTexts(live, piece, "realtime=no").size(), 4u);

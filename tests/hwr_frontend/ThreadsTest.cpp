@@ -34,11 +34,13 @@ TEST_F(Threads, ParallelSessionsShareOneLoadedLibrary) {
                     }
                     vra_hwr_free_recog_result(&r);
                 }
-                if (vra_hwr_session_stop(id) != 0) ++failures;
+                if (vra_hwr_session_stop(id) != 0)
+                    ++failures;
             }
         });
     }
-    for (std::thread &th : threads) th.join();
+    for (std::thread &th : threads)
+        th.join();
     EXPECT_EQ(failures.load(), 0);
     EXPECT_EQ(vra_hwr_release(), 0);
 }
@@ -53,16 +55,19 @@ TEST_F(Threads, ConcurrentStartsAndStopsKeepTheTableConsistent) {
             for (int round = 0; round < 30; ++round) {
                 uint32_t id = 0;
                 int code = vra_hwr_session_start("capkey=hwr.local.letter", &id);
-                if (code == 17) continue;
+                if (code == 17)
+                    continue;
                 if (code != 0 || id >= 5) {
                     ++unexpected;
                     continue;
                 }
-                if (vra_hwr_session_stop(id) != 0) ++unexpected;
+                if (vra_hwr_session_stop(id) != 0)
+                    ++unexpected;
             }
         });
     }
-    for (std::thread &th : threads) th.join();
+    for (std::thread &th : threads)
+        th.join();
     EXPECT_EQ(unexpected.load(), 0);
     EXPECT_EQ(vra_hwr_release(), 0) << "every slot was freed";
 }

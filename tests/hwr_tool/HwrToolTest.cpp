@@ -25,7 +25,8 @@ ToolRun Hwr(const std::string &args) {
 const std::string kPlugins = std::string(" --plugin-dir ") + QV_TEST_PLUGIN_DIR + "/wellformed";
 
 TEST(HwrTool, InfoListsCapabilities) {
-    ToolRun r = Hwr("info --datapath /tmp --sys serviceurl.hwr.cloud=http://127.0.0.1:9" + kPlugins);
+    ToolRun r =
+        Hwr("info --datapath /tmp --sys serviceurl.hwr.cloud=http://127.0.0.1:9" + kPlugins);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("vra_sys       "), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("hwr.local.letter               ready        vra_hwr_local_recog "),
@@ -40,7 +41,8 @@ TEST(HwrTool, InfoListsCapabilities) {
 
 TEST(HwrTool, RecogReadsRawAndInkML) {
     kit_test::TempDir dir;
-    std::string raw = dir.Write("w.raw", std::string("\x0a\x00\x0b\x00\xff\xff\x00\x00\xff\xff\xff\xff", 12));
+    std::string raw =
+        dir.Write("w.raw", std::string("\x0a\x00\x0b\x00\xff\xff\x00\x00\xff\xff\xff\xff", 12));
     std::string inkml = dir.Write("w.inkml", "<ink><trace>300 300, 310 320</trace></ink>");
     ToolRun r = Hwr("recog --capkey hwr.local.letter --ink " + raw + " --datapath /tmp" + kPlugins);
     EXPECT_EQ(r.status, 0) << r.err;

@@ -12,7 +12,8 @@ std::string Render(const Ink &ink) {
     std::string out;
     for (const InkStroke &s : ink.strokes) {
         out += "|";
-        for (const InkPoint &p : s) out += std::to_string(p.x) + "," + std::to_string(p.y) + " ";
+        for (const InkPoint &p : s)
+            out += std::to_string(p.x) + "," + std::to_string(p.y) + " ";
     }
     return out;
 }
@@ -35,17 +36,15 @@ TEST(InkML, ParsesTracesAndFitsCoordinates) {
         {"pen-up traces are skipped",
          "<ink><trace type='penUp'>1 1</trace><trace type='penDown'>300 300, 400 400</trace></ink>",
          "|300,300 400,400 "},
-        {"first and second differences",
-         "<ink><trace>300 300, '10 '0, 10 0, \"0 \"5</trace></ink>",
+        {"first and second differences", "<ink><trace>300 300, '10 '0, 10 0, \"0 \"5</trace></ink>",
          "|300,300 310,300 320,300 330,305 "},
-        {"negative coordinates are shifted",
-         "<ink><trace>-300 -300, 300 300</trace></ink>", "|0,0 600,600 "},
-        {"small units are scaled up",
-         "<ink><trace>1.5 2, 3.5 2, 3.5 4</trace></ink>", "|750,1000 1750,1000 1750,2000 "},
-        {"wide ink is scaled down",
-         "<ink><trace>0 0, 64000 32000</trace></ink>", "|0,0 32000,16000 "},
-        {"CDATA", "<ink><trace><![CDATA[300 300, 400 400]]></trace></ink>",
-         "|300,300 400,400 "},
+        {"negative coordinates are shifted", "<ink><trace>-300 -300, 300 300</trace></ink>",
+         "|0,0 600,600 "},
+        {"small units are scaled up", "<ink><trace>1.5 2, 3.5 2, 3.5 4</trace></ink>",
+         "|750,1000 1750,1000 1750,2000 "},
+        {"wide ink is scaled down", "<ink><trace>0 0, 64000 32000</trace></ink>",
+         "|0,0 32000,16000 "},
+        {"CDATA", "<ink><trace><![CDATA[300 300, 400 400]]></trace></ink>", "|300,300 400,400 "},
     };
     for (const Case &c : cases) {
         Ink ink;
@@ -58,12 +57,12 @@ TEST(InkML, ParsesTracesAndFitsCoordinates) {
 TEST(InkML, RefusesBrokenDocuments) {
     const char *bad[] = {
         "",
-        "<trace>1 2</trace>",                   // no <ink>
-        "<ink></ink>",                          // no trace
-        "<ink><trace>1 2, 3</trace></ink>",     // a point without Y
+        "<trace>1 2</trace>",                // no <ink>
+        "<ink></ink>",                       // no trace
+        "<ink><trace>1 2, 3</trace></ink>",  // a point without Y
         "<ink><trace>1 x</trace></ink>",
-        "<ink><trace>1 2",                      // unterminated
-        "<ink><trace a=b>1 2</trace></ink>",    // unquoted attribute
+        "<ink><trace>1 2",                    // unterminated
+        "<ink><trace a=b>1 2</trace></ink>",  // unquoted attribute
         "<ink><trace>1e300 1</trace></ink>",
         "<ink><traceFormat><channel name='T'/></traceFormat><trace>1</trace></ink>",
     };

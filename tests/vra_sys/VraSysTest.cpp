@@ -14,7 +14,7 @@ using kit_test::TempDir;
 
 // Every test leaves the library released.
 class VraSys : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override { VRA_Release(); }
 };
 
@@ -60,9 +60,11 @@ TEST_F(VraSys, ConfigurationItems) {
 
 TEST_F(VraSys, KeysAndIdentity) {
     TempDir dir;
-    std::string config = "appkey=app-1,devkey=dev-1,devkey.Other=dev-2,maxsessions=3,"
-                         "latitude=31.5,longitude=-117.25,smartspace=yes,udid=U1,udidtype=7,"
-                         "tid=T,eid=E,userid=me,authpath=" + dir.File("auth") + "/";
+    std::string config =
+        "appkey=app-1,devkey=dev-1,devkey.Other=dev-2,maxsessions=3,"
+        "latitude=31.5,longitude=-117.25,smartspace=yes,udid=U1,udidtype=7,"
+        "tid=T,eid=E,userid=me,authpath=" +
+        dir.File("auth") + "/";
     ASSERT_EQ(VRA_Init(config.c_str()), 0);
     EXPECT_STREQ(VRA_GetDefaultAppKey(), "app-1");
     EXPECT_STREQ(VRA_GetDeveloperKeyByAppKey("app-1"), "dev-1");
@@ -174,8 +176,7 @@ TEST_F(VraSys, LogLinesAndThreshold) {
     VRA_LOG(2, "ends itself\n");
     VRA_LOG(1, nullptr);
     std::string text = ReadFile(log);
-    std::regex line(
-        R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} (FAIL|WARN) \[\d+\] [^\n]+\n)");
+    std::regex line(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} (FAIL|WARN) \[\d+\] [^\n]+\n)");
     std::smatch m;
     std::string rest = text;
     int lines = 0;
@@ -250,10 +251,10 @@ TEST_F(VraSys, UsageHistoryAppendsWholeRecords) {
 }
 
 TEST(VraSysErrors, EveryKitCodeHasAText) {
-    const int codes[] = {0,  -1, 1,  2,  3,  4,   5,   6,   8,   9,   10,  11,  14,  16,
-                         17, 18, 20, 22, 23, 100, 101, 102, 103, 104, 105, 300, 301, 302,
-                         304, 306, 308};
-    for (int c : codes) EXPECT_STRNE(vra_get_error_info(c), "unknown error") << c;
+    const int codes[] = {0,  -1, 1,  2,   3,   4,   5,   6,   8,   9,   10,  11,  14,  16,  17, 18,
+                         20, 22, 23, 100, 101, 102, 103, 104, 105, 300, 301, 302, 304, 306, 308};
+    for (int c : codes)
+        EXPECT_STRNE(vra_get_error_info(c), "unknown error") << c;
     EXPECT_STREQ(vra_get_error_info(12345), "unknown error");
     EXPECT_STREQ(vra_get_error_info(16), "no session with this id");
 }

@@ -17,18 +17,21 @@ TEST(VraSysThreads, ParallelLogLinesAndHistoryRecordsStayWhole) {
             std::string payload(100 + t, static_cast<char>('a' + t));
             for (int i = 0; i < kEach; ++i) {
                 VRA_LOG(3, "[%s][%s] line %d %s", "t", "f", t, payload.c_str());
-                VraUserHisItem item{"app", "cap", static_cast<unsigned>(payload.size()), 0, 0,
-                                    payload.c_str(), nullptr, nullptr};
+                VraUserHisItem item{"app",   "cap",  static_cast<unsigned>(payload.size()),
+                                    0,       0,      payload.c_str(),
+                                    nullptr, nullptr};
                 vra_append_user_his_item(&item);
                 VRA_GetMaxSessionCount();
                 VRA_GetDefaultAppKey();
             }
         });
     }
-    for (std::thread &th : threads) th.join();
+    for (std::thread &th : threads)
+        th.join();
     int lines = 0;
     for (const std::string &l : sys.LogLines()) {
-        if (l.rfind("[t][f] line ", 0) != 0) continue;
+        if (l.rfind("[t][f] line ", 0) != 0)
+            continue;
         ++lines;
         int t = l[12] - '0';
         EXPECT_EQ(l.size(), std::string("[t][f] line 0 ").size() + 100 + t) << l;
@@ -36,5 +39,6 @@ TEST(VraSysThreads, ParallelLogLinesAndHistoryRecordsStayWhole) {
     EXPECT_EQ(lines, kThreads * kEach);
     auto history = sys.History();
     ASSERT_EQ(history.size(), static_cast<size_t>(kThreads * kEach));
-    for (const auto &r : history) EXPECT_EQ(r.info.find_first_not_of(r.info[0]), std::string::npos);
+    for (const auto &r : history)
+        EXPECT_EQ(r.info.find_first_not_of(r.info[0]), std::string::npos);
 }

@@ -40,7 +40,8 @@ bool HwrArgs::Parse(const std::vector<std::string> &argv, std::set<std::string> 
             }
             values_[name] = value;
         } else if (flags.count(name) && !inlineValue) {
-            if (name == "verbose") ++verbosity_;
+            if (name == "verbose")
+                ++verbosity_;
             flags_.insert(name);
         } else {
             error = "unknown option --" + name;

@@ -8,7 +8,7 @@
 #include <vector>
 
 class HwrArgs {
-public:
+  public:
     // `valued`: option names that take a value; `flags`: those that do not. The shared options
     // (--datapath, --sys, --plugin-dir, --verbose/-v) are always known.
     bool Parse(const std::vector<std::string> &argv, std::set<std::string> valued,
@@ -21,7 +21,7 @@ public:
 
     std::string command;  // the subcommand's name
 
-private:
+  private:
     std::map<std::string, std::string> values_;
     std::set<std::string> flags_;
     std::vector<std::string> positional_;

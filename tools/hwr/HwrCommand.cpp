@@ -17,11 +17,14 @@ void HwrCommands::Add(const HwrCommand &command) {
     });
 }
 
-const std::vector<HwrCommand> &HwrCommands::All() { return Registry(); }
+const std::vector<HwrCommand> &HwrCommands::All() {
+    return Registry();
+}
 
 const HwrCommand *HwrCommands::Find(const std::string &name) {
     for (const HwrCommand &c : Registry()) {
-        if (name == c.name) return &c;
+        if (name == c.name)
+            return &c;
     }
     return nullptr;
 }

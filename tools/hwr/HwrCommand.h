@@ -24,7 +24,7 @@ struct HwrCommand {
 };
 
 class HwrCommands {
-public:
+  public:
     static void Add(const HwrCommand &command);
     // Sorted by name.
     static const std::vector<HwrCommand> &All();

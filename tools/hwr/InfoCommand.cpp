@@ -17,9 +17,9 @@
 namespace {
 
 const char *const kCapkeys[] = {
-    "hwr.local.letter",          "hwr.local.gesture",   "hwr.local.freestylus",
-    "hwr.local.freestylus.v7",   "hwr.local.associateword", "hwr.cloud.letter",
-    "hwr.cloud.gesture",         "hwr.cloud.freewrite", "hwr.cloud.freewrite.english",
+    "hwr.local.letter",        "hwr.local.gesture",       "hwr.local.freestylus",
+    "hwr.local.freestylus.v7", "hwr.local.associateword", "hwr.cloud.letter",
+    "hwr.cloud.gesture",       "hwr.cloud.freewrite",     "hwr.cloud.freewrite.english",
 };
 
 struct LoadedLibrary {
@@ -36,7 +36,8 @@ std::vector<LoadedLibrary> LoadedKitLibraries() {
             auto *libs = static_cast<std::vector<LoadedLibrary> *>(data);
             for (int i = 0; i < info->dlpi_phnum; ++i) {
                 const ElfW(Phdr) &ph = info->dlpi_phdr[i];
-                if (ph.p_type != PT_NOTE) continue;
+                if (ph.p_type != PT_NOTE)
+                    continue;
                 const char *p = reinterpret_cast<const char *>(info->dlpi_addr + ph.p_vaddr);
                 const char *end = p + ph.p_memsz;
                 while (p + 12 <= end) {
@@ -47,7 +48,8 @@ std::vector<LoadedLibrary> LoadedKitLibraries() {
                     const char *name = p + 12;
                     const char *desc = name + ((namesz + 3) & ~3u);
                     const char *next = desc + ((descsz + 3) & ~3u);
-                    if (next > end) break;
+                    if (next > end || (namesz == 0 && descsz == 0 && type == 0))
+                        break;
                     if (type == 1 && namesz == 7 && memcmp(name, "VraHwr", 7) == 0 && descsz > 0) {
                         libs->push_back({info->dlpi_name ? info->dlpi_name : "",
                                          std::string(desc, strnlen(desc, descsz))});
@@ -62,12 +64,15 @@ std::vector<LoadedLibrary> LoadedKitLibraries() {
 }
 
 std::string Describe(const std::string &dataPath) {
-    if (dataPath.empty()) return "(none: local capabilities need --datapath DIR)";
+    if (dataPath.empty())
+        return "(none: local capabilities need --datapath DIR)";
     DIR *dir = opendir(dataPath.c_str());
-    if (!dir) return dataPath + "  (cannot be read)";
+    if (!dir)
+        return dataPath + "  (cannot be read)";
     int files = 0;
     while (dirent *e = readdir(dir)) {
-        if (e->d_name[0] != '.') ++files;
+        if (e->d_name[0] != '.')
+            ++files;
     }
     closedir(dir);
     return dataPath + "  (" + std::to_string(files) + " entries)";
@@ -75,7 +80,8 @@ std::string Describe(const std::string &dataPath) {
 
 int RunInfo(HwrArgs &args) {
     std::vector<std::string> keys(std::begin(kCapkeys), std::end(kCapkeys));
-    if (args.Has("capkey")) keys = {args.Get("capkey")};
+    if (args.Has("capkey"))
+        keys = {args.Get("capkey")};
 
     // One initialisation per key: a key whose plug-in cannot load would fail the others.
     std::map<std::string, std::string> status;
@@ -100,7 +106,8 @@ int RunInfo(HwrArgs &args) {
     }
     if (kitLibrary.empty()) {
         for (const LoadedLibrary &lib : LoadedKitLibraries()) {
-            if (lib.version.rfind("vra_hwr ", 0) == 0) kitLibrary = lib.path + "  " + lib.version.substr(8);
+            if (lib.version.rfind("vra_hwr ", 0) == 0)
+                kitLibrary = lib.path + "  " + lib.version.substr(8);
         }
     }
 
@@ -112,7 +119,8 @@ int RunInfo(HwrArgs &args) {
     printf("\n%-30s %-12s %s\n", "capability", "status", "plug-in");
     for (const std::string &key : keys) {
         auto lib = served.find(key);
-        std::string plugin = lib == served.end() ? "" : lib->second.version + "  " + lib->second.path;
+        std::string plugin =
+            lib == served.end() ? "" : lib->second.version + "  " + lib->second.path;
         const std::string &s = status[key];
         bool ready = s == "ready";
         printf("%-30s %-12s %s\n", key.c_str(), ready ? "ready" : s.substr(0, s.find(' ')).c_str(),

@@ -21,11 +21,10 @@ int ForKitCode(int code);
 std::string DefaultDataPath();
 
 class KitSession {
-public:
+  public:
     // `initExtra`: further vra_hwr_init items (initcapkeys=...); `quiet`: failures are the
     // caller's to show.
-    explicit KitSession(const HwrArgs &args, const std::string &initExtra = "",
-                        bool quiet = false);
+    explicit KitSession(const HwrArgs &args, const std::string &initExtra = "", bool quiet = false);
     ~KitSession();
     KitSession(const KitSession &) = delete;
     KitSession &operator=(const KitSession &) = delete;
@@ -39,7 +38,7 @@ public:
 
     static int InitSystem(const HwrArgs &args);
 
-private:
+  private:
     const HwrArgs &args_;
     std::string dataPath_;
     bool sysInited_ = false;

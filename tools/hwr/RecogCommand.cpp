@@ -15,7 +15,8 @@ std::vector<std::vector<int16_t>> Pieces(const std::vector<int16_t> &data) {
     std::vector<std::vector<int16_t>> out;
     std::vector<int16_t> piece;
     for (size_t i = 0; i + 1 < data.size(); i += 2) {
-        if (data[i] == -1 && data[i + 1] == -1) break;
+        if (data[i] == -1 && data[i + 1] == -1)
+            break;
         piece.push_back(data[i]);
         piece.push_back(data[i + 1]);
         if (data[i] == -1 && data[i + 1] == 0) {
@@ -23,7 +24,8 @@ std::vector<std::vector<int16_t>> Pieces(const std::vector<int16_t> &data) {
             piece.clear();
         }
     }
-    if (!piece.empty()) out.push_back(std::move(piece));
+    if (!piece.empty())
+        out.push_back(std::move(piece));
     if (!out.empty()) {
         out.back().push_back(-1);
         out.back().push_back(-1);
@@ -68,30 +70,37 @@ int RunRecog(HwrArgs &args) {
     }
 
     KitSession kit(args);
-    if (kit.Code() != 0) return ExitCode::ForKitCode(kit.Code());
+    if (kit.Code() != 0)
+        return ExitCode::ForKitCode(kit.Code());
     std::string config = "capkey=" + args.Get("capkey");
-    if (args.Has("candnum")) config += ",candnum=" + args.Get("candnum");
-    if (args.Has("realtime")) config += ",realtime=yes";
-    if (args.Has("config")) config += "," + args.Get("config");
+    if (args.Has("candnum"))
+        config += ",candnum=" + args.Get("candnum");
+    if (args.Has("realtime"))
+        config += ",realtime=yes";
+    if (args.Has("config"))
+        config += "," + args.Get("config");
     uint32_t id = 0;
     int code = vra_hwr_session_start(config.c_str(), &id);
-    if (code != 0) return kit.Report("session start", code);
+    if (code != 0)
+        return kit.Report("session start", code);
 
     HwrRecogResult result{};
     if (args.Has("realtime")) {
         // Hand the writing over stroke by stroke, as a pen would; the last answer counts.
         for (const std::vector<int16_t> &piece : Pieces(strokes.data)) {
             vra_hwr_free_recog_result(&result);
-            code = vra_hwr_recog(id, piece.data(), static_cast<uint32_t>(piece.size() * 2),
-                                 nullptr, &result);
-            if (code != 0) break;
+            code = vra_hwr_recog(id, piece.data(), static_cast<uint32_t>(piece.size() * 2), nullptr,
+                                 &result);
+            if (code != 0)
+                break;
         }
     } else {
         code = vra_hwr_recog(id, strokes.data.data(), strokes.lengthBytes, nullptr, &result);
     }
     int exit = code == 0 ? ExitCode::kOk : kit.Report("recognition", code);
     if (code == 0) {
-        if (result.count == 0) fprintf(stderr, "hwr recog: no candidate\n");
+        if (result.count == 0)
+            fprintf(stderr, "hwr recog: no candidate\n");
         Print(result);
     }
     vra_hwr_free_recog_result(&result);

@@ -12,7 +12,8 @@ namespace {
 
 void PrintUsage(FILE *out) {
     fprintf(out, "usage: hwr COMMAND [options]\n\ncommands:\n");
-    for (const HwrCommand &c : HwrCommands::All()) fprintf(out, "  %-10s %s\n", c.name, c.summary);
+    for (const HwrCommand &c : HwrCommands::All())
+        fprintf(out, "  %-10s %s\n", c.name, c.summary);
     fprintf(out,
             "\noptions of every command:\n"
             "  --datapath DIR    the kit's resource folder (default: %s)\n"
@@ -48,9 +49,11 @@ std::set<std::string> Words(const char *text) {
     size_t i = 0;
     while (i < t.size()) {
         size_t b = t.find_first_not_of(' ', i);
-        if (b == std::string::npos) break;
+        if (b == std::string::npos)
+            break;
         size_t e = t.find(' ', b);
-        if (e == std::string::npos) e = t.size();
+        if (e == std::string::npos)
+            e = t.size();
         out.insert(t.substr(b, e - b));
         i = e;
     }
@@ -65,7 +68,8 @@ int main(int argc, char **argv) {
         return ExitCode::kUsage;
     }
     std::string name = argv[1];
-    if (name == "--help" || name == "-h") name = "help";
+    if (name == "--help" || name == "-h")
+        name = "help";
     if (name == "--version") {
         printf("hwr %s\n", QV_VERSION);
         return ExitCode::kOk;
@@ -81,7 +85,8 @@ int main(int argc, char **argv) {
             printf("usage: %s\n%s\n", command->usage, command->summary);
             return ExitCode::kOk;
         }
-        if (a == "--") break;
+        if (a == "--")
+            break;
     }
     HwrArgs args;
     args.command = name;

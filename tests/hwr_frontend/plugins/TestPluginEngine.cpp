@@ -17,7 +17,8 @@ int g_libraryInits = 0;
 // The file name of this library, so that tests see which library served them.
 std::string LibraryName() {
     Dl_info info;
-    if (dladdr(reinterpret_cast<void *>(&LibraryName), &info) == 0 || !info.dli_fname) return "?";
+    if (dladdr(reinterpret_cast<void *>(&LibraryName), &info) == 0 || !info.dli_fname)
+        return "?";
     std::string path = info.dli_fname;
     return path.substr(path.find_last_of('/') + 1);
 }

@@ -7,7 +7,8 @@ namespace hwr_ink {
 
 size_t Ink::PointCount() const {
     size_t n = 0;
-    for (const InkStroke &s : strokes) n += s.size();
+    for (const InkStroke &s : strokes)
+        n += s.size();
     return n;
 }
 
@@ -15,7 +16,8 @@ std::vector<int16_t> ToStrokeData(const Ink &ink) {
     std::vector<int16_t> out;
     out.reserve(2 * (ink.PointCount() + ink.strokes.size() + 1));
     for (const InkStroke &stroke : ink.strokes) {
-        if (stroke.empty()) continue;
+        if (stroke.empty())
+            continue;
         for (const InkPoint &p : stroke) {
             out.push_back(static_cast<int16_t>(p.x));
             out.push_back(static_cast<int16_t>(p.y));
@@ -41,7 +43,8 @@ bool FromStrokeData(const int16_t *data, size_t pointCount, Ink &ink, std::strin
             break;
         }
         if (x == -1 && y == 0) {
-            if (!current.empty()) ink.strokes.push_back(std::move(current));
+            if (!current.empty())
+                ink.strokes.push_back(std::move(current));
             current.clear();
             continue;
         }
@@ -52,15 +55,17 @@ bool FromStrokeData(const int16_t *data, size_t pointCount, Ink &ink, std::strin
         }
         current.push_back({x, y});
     }
-    if (!current.empty()) ink.strokes.push_back(std::move(current));
+    if (!current.empty())
+        ink.strokes.push_back(std::move(current));
     return true;
 }
 
 InkFormat DetectFormat(const std::string &content) {
     size_t i = 0;
-    if (content.compare(0, 3, "\xEF\xBB\xBF") == 0) i = 3;
-    while (i < content.size() && (content[i] == ' ' || content[i] == '\t' || content[i] == '\r' ||
-                                  content[i] == '\n')) {
+    if (content.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        i = 3;
+    while (i < content.size() &&
+           (content[i] == ' ' || content[i] == '\t' || content[i] == '\r' || content[i] == '\n')) {
         ++i;
     }
     return i < content.size() && content[i] == '<' ? InkFormat::InkML : InkFormat::Raw;
@@ -103,7 +108,8 @@ StrokeBytes RawBytes(const std::string &content) {
         return i < content.size() ? static_cast<unsigned char>(content[i]) : 0u;
     };
     for (size_t i = 0; i < out.data.size(); ++i) {
-        out.data[i] = static_cast<int16_t>(static_cast<uint16_t>(byte(2 * i) | byte(2 * i + 1) << 8));
+        out.data[i] =
+            static_cast<int16_t>(static_cast<uint16_t>(byte(2 * i) | byte(2 * i + 1) << 8));
     }
     return out;
 }
@@ -113,8 +119,10 @@ StrokeBytes RawBytes(const std::string &content) {
 bool LoadStrokeFile(const std::string &path, InkFormat format, StrokeBytes &out,
                     std::string &error) {
     std::string content;
-    if (!ReadWhole(path, content, error)) return false;
-    if (format == InkFormat::Auto) format = DetectFormat(content);
+    if (!ReadWhole(path, content, error))
+        return false;
+    if (format == InkFormat::Auto)
+        format = DetectFormat(content);
     if (format == InkFormat::Raw) {
         if (content.size() > 0xFFFFFFFFu) {
             error = path + ": too large";
@@ -135,8 +143,10 @@ bool LoadStrokeFile(const std::string &path, InkFormat format, StrokeBytes &out,
 
 bool LoadInk(const std::string &path, InkFormat format, Ink &ink, std::string &error) {
     std::string content;
-    if (!ReadWhole(path, content, error)) return false;
-    if (format == InkFormat::Auto) format = DetectFormat(content);
+    if (!ReadWhole(path, content, error))
+        return false;
+    if (format == InkFormat::Auto)
+        format = DetectFormat(content);
     bool ok;
     if (format == InkFormat::InkML) {
         ok = ParseInkML(content, ink, error);
@@ -147,7 +157,8 @@ bool LoadInk(const std::string &path, InkFormat format, Ink &ink, std::string &e
         StrokeBytes raw = RawBytes(content);
         ok = FromStrokeData(raw.data.data(), raw.data.size() / 2, ink, error);
     }
-    if (!ok) error = path + ": " + error;
+    if (!ok)
+        error = path + ": " + error;
     return ok;
 }
 

@@ -23,45 +23,56 @@ std::string LocalName(const std::string &qualified) {
     return colon == std::string::npos ? qualified : qualified.substr(colon + 1);
 }
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 // Walks a document: calls onTag for each start or end tag and onText for text between tags.
 class Scanner {
-public:
+  public:
     explicit Scanner(const std::string &text) : s_(text) {}
 
     template <class OnTag, class OnText>
     bool Run(OnTag onTag, OnText onText, std::string &error) {
         while (pos_ < s_.size()) {
             size_t lt = s_.find('<', pos_);
-            if (lt == std::string::npos) lt = s_.size();
-            if (lt > pos_) onText(s_.substr(pos_, lt - pos_));
+            if (lt == std::string::npos)
+                lt = s_.size();
+            if (lt > pos_)
+                onText(s_.substr(pos_, lt - pos_));
             pos_ = lt;
-            if (pos_ >= s_.size()) break;
-            if (Skip("<!--", "-->") || Skip("<?", "?>")) continue;
+            if (pos_ >= s_.size())
+                break;
+            if (Skip("<!--", "-->") || Skip("<?", "?>"))
+                continue;
             if (s_.compare(pos_, 9, "<![CDATA[") == 0) {
                 size_t end = s_.find("]]>", pos_ + 9);
-                if (end == std::string::npos) return Fail("unterminated CDATA", error);
+                if (end == std::string::npos)
+                    return Fail("unterminated CDATA", error);
                 onText(s_.substr(pos_ + 9, end - pos_ - 9));
                 pos_ = end + 3;
                 continue;
             }
-            if (Skip("<!", ">")) continue;
+            if (Skip("<!", ">"))
+                continue;
             Tag tag;
-            if (!ReadTag(tag, error)) return false;
-            if (!onTag(tag, error)) return false;
+            if (!ReadTag(tag, error))
+                return false;
+            if (!onTag(tag, error))
+                return false;
         }
         return true;
     }
 
-private:
+  private:
     bool Fail(const char *what, std::string &error) {
         error = std::string(what) + " at byte " + std::to_string(pos_);
         return false;
     }
 
     bool Skip(const char *open, const char *close) {
-        if (s_.compare(pos_, strlen(open), open) != 0) return false;
+        if (s_.compare(pos_, strlen(open), open) != 0)
+            return false;
         size_t end = s_.find(close, pos_ + strlen(open));
         pos_ = end == std::string::npos ? s_.size() : end + strlen(close);
         return true;
@@ -74,18 +85,23 @@ private:
             ++pos_;
         }
         size_t start = pos_;
-        while (pos_ < s_.size() && !IsSpace(s_[pos_]) && s_[pos_] != '>' && s_[pos_] != '/') ++pos_;
-        if (pos_ == start) return Fail("element without a name", error);
+        while (pos_ < s_.size() && !IsSpace(s_[pos_]) && s_[pos_] != '>' && s_[pos_] != '/')
+            ++pos_;
+        if (pos_ == start)
+            return Fail("element without a name", error);
         tag.name = LocalName(s_.substr(start, pos_ - start));
         for (;;) {
-            while (pos_ < s_.size() && IsSpace(s_[pos_])) ++pos_;
-            if (pos_ >= s_.size()) return Fail("unterminated tag", error);
+            while (pos_ < s_.size() && IsSpace(s_[pos_]))
+                ++pos_;
+            if (pos_ >= s_.size())
+                return Fail("unterminated tag", error);
             if (s_[pos_] == '>') {
                 ++pos_;
                 return true;
             }
             if (s_[pos_] == '/') {
-                if (pos_ + 1 >= s_.size() || s_[pos_ + 1] != '>') return Fail("stray '/'", error);
+                if (pos_ + 1 >= s_.size() || s_[pos_ + 1] != '>')
+                    return Fail("stray '/'", error);
                 tag.selfClosing = true;
                 pos_ += 2;
                 return true;
@@ -96,16 +112,20 @@ private:
                 ++pos_;
             }
             std::string name = LocalName(s_.substr(nameStart, pos_ - nameStart));
-            while (pos_ < s_.size() && IsSpace(s_[pos_])) ++pos_;
-            if (pos_ >= s_.size() || s_[pos_] != '=') return Fail("attribute without value", error);
+            while (pos_ < s_.size() && IsSpace(s_[pos_]))
+                ++pos_;
+            if (pos_ >= s_.size() || s_[pos_] != '=')
+                return Fail("attribute without value", error);
             ++pos_;
-            while (pos_ < s_.size() && IsSpace(s_[pos_])) ++pos_;
+            while (pos_ < s_.size() && IsSpace(s_[pos_]))
+                ++pos_;
             if (pos_ >= s_.size() || (s_[pos_] != '"' && s_[pos_] != '\'')) {
                 return Fail("unquoted attribute value", error);
             }
             char quote = s_[pos_++];
             size_t end = s_.find(quote, pos_);
-            if (end == std::string::npos) return Fail("unterminated attribute value", error);
+            if (end == std::string::npos)
+                return Fail("unterminated attribute value", error);
             tag.attributes[name] = s_.substr(pos_, end - pos_);
             pos_ = end + 1;
         }
@@ -135,9 +155,11 @@ bool DecodeValue(const std::string &token, Channel &ch, double &out) {
     }
     char *end = nullptr;
     double v = strtod(number.c_str(), &end);
-    if (number.empty() || *end != '\0' || !std::isfinite(v)) return false;
+    if (number.empty() || *end != '\0' || !std::isfinite(v))
+        return false;
     if (!ch.started || ch.mode == '!') {
-        if (ch.started) ch.velocity = v - ch.value;
+        if (ch.started)
+            ch.velocity = v - ch.value;
         ch.value = v;
     } else if (ch.mode == '\'') {
         ch.velocity = v;
@@ -162,18 +184,23 @@ bool ParseTrace(const std::string &text, size_t xIndex, size_t yIndex,
     size_t start = 0;
     while (start <= text.size()) {
         size_t comma = text.find(',', start);
-        if (comma == std::string::npos) comma = text.size();
+        if (comma == std::string::npos)
+            comma = text.size();
         std::string piece = text.substr(start, comma - start);
         start = comma + 1;
         std::vector<std::string> tokens;
         size_t i = 0;
         while (i < piece.size()) {
-            while (i < piece.size() && IsSpace(piece[i])) ++i;
+            while (i < piece.size() && IsSpace(piece[i]))
+                ++i;
             size_t b = i;
-            while (i < piece.size() && !IsSpace(piece[i])) ++i;
-            if (i > b) tokens.push_back(piece.substr(b, i - b));
+            while (i < piece.size() && !IsSpace(piece[i]))
+                ++i;
+            if (i > b)
+                tokens.push_back(piece.substr(b, i - b));
         }
-        if (tokens.empty()) continue;
+        if (tokens.empty())
+            continue;
         if (tokens.size() <= std::max(xIndex, yIndex)) {
             error = "trace point '" + piece + "' lacks the X or Y channel";
             return false;
@@ -182,10 +209,13 @@ bool ParseTrace(const std::string &text, size_t xIndex, size_t yIndex,
         bool ok = true;
         for (size_t c = 0; c < channels.size() && ok; ++c) {
             double v = 0;
-            if (tokens[c] == "?" || tokens[c] == "T" || tokens[c] == "F") continue;
+            if (tokens[c] == "?" || tokens[c] == "T" || tokens[c] == "F")
+                continue;
             ok = DecodeValue(tokens[c], channels[c], v);
-            if (c == xIndex) x = v;
-            if (c == yIndex) y = v;
+            if (c == xIndex)
+                x = v;
+            if (c == yIndex)
+                y = v;
         }
         if (!ok || tokens[xIndex] == "?" || tokens[yIndex] == "?") {
             error = "bad trace point '" + piece + "'";
@@ -210,7 +240,8 @@ void Fit(const std::vector<std::vector<RealPoint>> &traces, Ink &ink) {
         }
     }
     ink.strokes.clear();
-    if (!std::isfinite(minX)) return;
+    if (!std::isfinite(minX))
+        return;
     const double shiftX = minX < 0 ? -minX : 0, shiftY = minY < 0 ? -minY : 0;
     const double extent = std::max(maxX + shiftX, maxY + shiftY);
     const double span = std::max(maxX - minX, maxY - minY);
@@ -219,7 +250,8 @@ void Fit(const std::vector<std::vector<RealPoint>> &traces, Ink &ink) {
         scale = 32000 / extent;
     } else if (fractional && span > 0 && span < 256) {
         scale = 1000 / span;
-        if (scale * extent > 32000) scale = 32000 / extent;
+        if (scale * extent > 32000)
+            scale = 32000 / extent;
     }
     for (const auto &t : traces) {
         InkStroke stroke;
@@ -227,7 +259,8 @@ void Fit(const std::vector<std::vector<RealPoint>> &traces, Ink &ink) {
             stroke.push_back({static_cast<int>(std::lround((p.x + shiftX) * scale)),
                               static_cast<int>(std::lround((p.y + shiftY) * scale))});
         }
-        if (!stroke.empty()) ink.strokes.push_back(std::move(stroke));
+        if (!stroke.empty())
+            ink.strokes.push_back(std::move(stroke));
     }
 }
 
@@ -243,7 +276,8 @@ bool ParseInkML(const std::string &text, Ink &ink, std::string &error) {
     bool penUp = false;
     Scanner scanner(text);
     auto onTag = [&](const Tag &tag, std::string &err) {
-        if (tag.name == "ink" && !tag.closing) sawInk = true;
+        if (tag.name == "ink" && !tag.closing)
+            sawInk = true;
         if (tag.name == "traceFormat") {
             if (!tag.closing && !formatSeen && !tag.selfClosing) {
                 inFormat = true;
@@ -260,8 +294,10 @@ bool ParseInkML(const std::string &text, Ink &ink, std::string &error) {
         } else if (tag.name == "channel" && inFormat && !tag.closing) {
             auto it = tag.attributes.find("name");
             if (it != tag.attributes.end()) {
-                if (it->second == "X") xIndex = channelCount;
-                if (it->second == "Y") yIndex = channelCount;
+                if (it->second == "X")
+                    xIndex = channelCount;
+                if (it->second == "Y")
+                    yIndex = channelCount;
             }
             ++channelCount;
         } else if (tag.name == "trace") {
@@ -274,17 +310,21 @@ bool ParseInkML(const std::string &text, Ink &ink, std::string &error) {
                 inTrace = false;
                 if (!penUp) {
                     std::vector<RealPoint> points;
-                    if (!ParseTrace(traceText, xIndex, yIndex, points, err)) return false;
-                    if (!points.empty()) traces.push_back(std::move(points));
+                    if (!ParseTrace(traceText, xIndex, yIndex, points, err))
+                        return false;
+                    if (!points.empty())
+                        traces.push_back(std::move(points));
                 }
             }
         }
         return true;
     };
     auto onText = [&](const std::string &t) {
-        if (inTrace) traceText += t;
+        if (inTrace)
+            traceText += t;
     };
-    if (!scanner.Run(onTag, onText, error)) return false;
+    if (!scanner.Run(onTag, onText, error))
+        return false;
     if (!sawInk) {
         error = "no <ink> element";
         return false;
@@ -310,7 +350,8 @@ std::string WriteInkML(const Ink &ink) {
     for (const InkStroke &s : ink.strokes) {
         out += "  <trace>";
         for (size_t i = 0; i < s.size(); ++i) {
-            if (i) out += ", ";
+            if (i)
+                out += ", ";
             out += std::to_string(s[i].x) + " " + std::to_string(s[i].y);
         }
         out += "</trace>\n";
