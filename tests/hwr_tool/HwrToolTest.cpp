@@ -71,7 +71,7 @@ TEST(HwrTool, ErrorsHaveMessagesAndStatuses) {
         {"recog --ink x", 2, "needs --capkey KEY and --ink FILE"},
         {"recog --capkey k --ink x --bogus", 2, "unknown option --bogus"},
         {"recog --capkey hwr.local.letter --ink " + dir.File("absent"), 3, "cannot open"},
-        {"recog --capkey hwr.local.letter --ink " + bad + kPlugins, 16,
+        {"recog --capkey hwr.local.letter --datapath= --ink " + bad + kPlugins, 16,
          "session start failed: local capability key, but the kit was initialised without "
          "datapath (code 6)"},
         {"recog --capkey hwr.local.letter --ink " + bad + " --datapath /tmp" + kPlugins, 11,
