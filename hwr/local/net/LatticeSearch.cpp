@@ -342,6 +342,8 @@ int LatticeSearch::Commit() {
             dst.costSum += c.cost;
             dst.weightedSum += static_cast<uint64_t>(c.cost) * covered;
             dst.covered += covered;
+            if (Counts(c.ch, config_.filler))
+                ++dst.realChars;
             if (c.ch == config_.filler && dst.count > 1)
                 de[dst.count - 2].wordEnd = 1;
         } else if (c.wordEnd && dst.count > 0) {
@@ -405,6 +407,8 @@ int LatticeSearch::Run(int endPosition, int mode) {
             p.costSum -= last.cost;
             p.weightedSum -= static_cast<uint64_t>(last.cost) * (last.last - last.first + 1);
             p.covered -= static_cast<uint64_t>(last.last - last.first + 1);
+            if (Counts(last.ch, config_.filler))
+                --p.realChars;
             if (last.wordEnd && p.contextLength > 1 && config_.wordModel) {
                 // The dropped element ended a word: forget that word and its cost.
                 Path fresh{};

@@ -84,6 +84,7 @@ class LatticeSearch {
         uint64_t costSum;                  // Σ element costs
         uint64_t weightedSum;              // Σ cost · positions covered
         uint64_t covered;                  // Σ positions covered
+        uint32_t realChars;                // characters other than spaces and fillers
         uint64_t wordCost;                 // n-gram costs of the complete words
         uint32_t context[kMaxNgramOrder];  // newest tokens, oldest first
         int32_t contextLength;

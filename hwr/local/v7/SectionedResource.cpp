@@ -12,7 +12,8 @@ namespace {
 
 uint32_t Checksum(const unsigned char *area, size_t length) {
     uint32_t sum = 0;
-    for (size_t i = 0; i < length; ++i) sum += area[i];
+    for (size_t i = 0; i < length; ++i)
+        sum += area[i];
     return sum;
 }
 
@@ -20,10 +21,13 @@ uint32_t Checksum(const unsigned char *area, size_t length) {
 
 bool SectionedResource::IsValid(const void *image, size_t size) {
     const auto *b = static_cast<const unsigned char *>(image);
-    if (!b || size < kHeaderSize || b[0] != 1) return false;
-    if (!std::memchr(b + kKeyOffset, 0, kMaxKey)) return false;
+    if (!b || size < kHeaderSize || b[0] != 1)
+        return false;
+    if (!std::memchr(b + kKeyOffset, 0, kMaxKey))
+        return false;
     const uint32_t area = ReadU32(b + 164);
-    if (area == 0 || area > size - kHeaderSize) return false;
+    if (area == 0 || area > size - kHeaderSize)
+        return false;
     return Checksum(b + kHeaderSize, area) == ReadU32(b + 168);
 }
 
@@ -35,15 +39,18 @@ std::string SectionedResource::Key(const void *image) {
 
 bool SectionedResource::Section(const void *image, size_t size, int index,
                                 const unsigned char **data, uint32_t *length) {
-    if (!IsValid(image, size) || index < 0) return false;
+    if (!IsValid(image, size) || index < 0)
+        return false;
     const auto *b = static_cast<const unsigned char *>(image);
     const uint64_t area = ReadU32(b + 164);
     const unsigned char *start = b + kHeaderSize;
     uint64_t at = 0;
     for (int i = 0;; ++i) {
-        if (at + 8 > area) return false;
+        if (at + 8 > area)
+            return false;
         const uint64_t record = ReadU32(start + at), dataLength = ReadU32(start + at + 4);
-        if (record < 8 || at + record > area || dataLength > record - 8) return false;
+        if (record < 8 || at + record > area || dataLength > record - 8)
+            return false;
         if (i == index) {
             *data = start + at + 8;
             *length = static_cast<uint32_t>(dataLength);
@@ -62,7 +69,8 @@ std::vector<unsigned char> SectionedResource::Build(
         AppendU32(&area, static_cast<uint32_t>(s.size()));
         const size_t at = area.size();
         area.insert(area.end(), s.begin(), s.end());
-        if (!key.empty()) qvcommon::KeyedScramble(&area[at], s.size(), key.c_str());
+        if (!key.empty())
+            qvcommon::KeyedScramble(&area[at], s.size(), key.c_str());
         area.resize(at + padded, 0);
     }
     std::vector<unsigned char> out(kHeaderSize + area.size(), 0);
@@ -70,7 +78,8 @@ std::vector<unsigned char> SectionedResource::Build(
     std::memcpy(&out[kKeyOffset], key.data(), std::min(key.size(), kMaxKey - 1));
     PutU32(&out[164], static_cast<uint32_t>(area.size()));
     PutU32(&out[168], Checksum(area.data(), area.size()));
-    if (!area.empty()) std::memcpy(&out[kHeaderSize], area.data(), area.size());
+    if (!area.empty())
+        std::memcpy(&out[kHeaderSize], area.data(), area.size());
     return out;
 }
 

@@ -17,7 +17,7 @@
 namespace v7 {
 
 class SectionedResource {
-public:
+  public:
     static constexpr size_t kHeaderSize = 176;
     static constexpr size_t kKeyOffset = 65;
     static constexpr size_t kMaxKey = 99;

@@ -10,7 +10,9 @@ using v7::SectionedResource;
 
 namespace {
 
-constexpr size_t Align8(size_t n) { return (n + 7) / 8 * 8; }
+constexpr size_t Align8(size_t n) {
+    return (n + 7) / 8 * 8;
+}
 
 struct Sections {
     const unsigned char *data[2] = {nullptr, nullptr};
@@ -20,7 +22,8 @@ struct Sections {
 
 // Sections 0 and 1 of a resource; kWfsInvalidResource when the image or a section is bad.
 int ReadSections(const void *image, size_t size, Sections *out) {
-    if (!SectionedResource::IsValid(image, size)) return kWfsInvalidResource;
+    if (!SectionedResource::IsValid(image, size))
+        return kWfsInvalidResource;
     for (int i = 0; i < 2; ++i)
         if (!SectionedResource::Section(image, size, i, &out->data[i], &out->size[i]))
             return kWfsInvalidResource;
@@ -35,13 +38,15 @@ size_t CopyBytes(const Sections &s) {
 }  // namespace
 
 int iWFS_Engine_GetStackSize(const void *mainResource, size_t mainSize,
-                             const void *additionalResource, size_t additionalSize,
-                             size_t *size) {
-    if (!mainResource || !size) return kWfsBadArgument;
+                             const void *additionalResource, size_t additionalSize, size_t *size) {
+    if (!mainResource || !size)
+        return kWfsBadArgument;
     Sections main, additional;
-    if (int code = ReadSections(mainResource, mainSize, &main)) return code;
+    if (int code = ReadSections(mainResource, mainSize, &main))
+        return code;
     if (additionalResource) {
-        if (int code = ReadSections(additionalResource, additionalSize, &additional)) return code;
+        if (int code = ReadSections(additionalResource, additionalSize, &additional))
+            return code;
     }
     *size = Align8(sizeof(iWFS_Engine)) + CopyBytes(main) + CopyBytes(additional);
     return 0;
@@ -56,12 +61,16 @@ int iWFS_Engine_Init(const void *mainResource, size_t mainSize, const void *addi
     if (int code = iWFS_Engine_GetStackSize(mainResource, mainSize, additionalResource,
                                             additionalSize, &need))
         return code == kWfsInvalidResource ? code : kWfsInternal;
-    if (size != need) return kWfsBadArgument;
+    if (size != need)
+        return kWfsBadArgument;
     Sections main, additional;
     ReadSections(mainResource, mainSize, &main);
-    if (additionalResource) ReadSections(additionalResource, additionalSize, &additional);
-    if (main.size[0] < v7config::kSize || main.size[1] % 4 != 0) return kWfsInvalidResource;
-    if (additionalResource && additional.size[0] < v7config::kWordSize) return kWfsInvalidResource;
+    if (additionalResource)
+        ReadSections(additionalResource, additionalSize, &additional);
+    if (main.size[0] < v7config::kSize || main.size[1] % 4 != 0)
+        return kWfsInvalidResource;
+    if (additionalResource && additional.size[0] < v7config::kWordSize)
+        return kWfsInvalidResource;
     auto *e = new (memory) iWFS_Engine();
     e->mainImage = static_cast<const unsigned char *>(mainResource);
     e->additionalImage = static_cast<const unsigned char *>(additionalResource);
@@ -99,7 +108,8 @@ int iWFS_Engine_Init(const void *mainResource, size_t mainSize, const void *addi
 }
 
 int iWFS_Engine_Uninit(iWFS_Engine *engine) {
-    if (!engine) return kWfsBadArgument;
+    if (!engine)
+        return kWfsBadArgument;
     engine->~iWFS_Engine();
     std::memset(static_cast<void *>(engine), 0, sizeof(iWFS_Engine));
     return 0;

@@ -14,11 +14,11 @@
 
 // Offsets in main section 0, the engine configuration.
 namespace v7config {
-inline constexpr int kParam0Flags = 0;       // 249 bytes
+inline constexpr int kParam0Flags = 0;  // 249 bytes
 inline constexpr int kParam0Count = 249;
-inline constexpr int kParam1Flags = 249;     // 184 bytes
+inline constexpr int kParam1Flags = 249;  // 184 bytes
 inline constexpr int kParam1Count = 184;
-inline constexpr int kCharSetFlags = 433;    // 36 bytes, also the initial flags
+inline constexpr int kCharSetFlags = 433;  // 36 bytes, also the initial flags
 inline constexpr int kCharSetCount = 36;
 inline constexpr int kParam3Flags = 469;     // 3 bytes
 inline constexpr int kSplitModeFlags = 472;  // 6 bytes
@@ -27,15 +27,15 @@ inline constexpr int kDefaultCandidates = 528;
 inline constexpr int kDefaultSplitMode = 532;
 inline constexpr int kDefaultWidth = 536;
 inline constexpr int kCharBeam = 540;
-inline constexpr int kCharSpan = 544;        // 1 byte
+inline constexpr int kCharSpan = 544;  // 1 byte
 inline constexpr int kCharCostWeight = 548;
 inline constexpr int kSize = 552;
 // Additional section 0, the word-pass configuration.
 inline constexpr int kWordBeam = 0;
-inline constexpr int kWordSpan = 4;          // 1 byte
+inline constexpr int kWordSpan = 4;  // 1 byte
 inline constexpr int kWordCostWeight = 8;
-inline constexpr int kWordOrder = 12;        // 1 byte
-inline constexpr int kWordLookAhead = 13;    // 1 byte
+inline constexpr int kWordOrder = 12;          // 1 byte
+inline constexpr int kWordLookAhead = 13;      // 1 byte
 inline constexpr int kWordLookAheadCost = 14;  // 1 byte
 inline constexpr int kWordModelWeight = 16;
 inline constexpr int kWordSize = 20;
