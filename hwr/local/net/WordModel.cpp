@@ -226,7 +226,9 @@ std::vector<unsigned char> BuildWordModel(const std::vector<std::u16string> &wor
         return at;
     };
     const std::vector<unsigned char> list = BuildWordList(words);
-    PutU32(&out[16], place(list));
+    // place() may move out: take every offset before writing it.
+    const uint32_t listOffset = place(list);
+    PutU32(&out[16], listOffset);
     PutU32(&out[20], static_cast<uint32_t>(list.size()));
     uint32_t leaves = 1;
     while (leaves < words.size())
@@ -236,7 +238,8 @@ std::vector<unsigned char> BuildWordModel(const std::vector<std::u16string> &wor
         tree[leaves + i] = levels[1][{static_cast<uint32_t>(kFirstWordToken + i)}].first;
     for (uint32_t i = leaves - 1; i >= 1; --i)
         tree[i] = std::min(tree[2 * i], tree[2 * i + 1]);
-    PutU32(&out[24], place(tree));
+    const uint32_t treeOffset = place(tree);
+    PutU32(&out[24], treeOffset);
     PutU32(&out[28], leaves);
     // Entry index of every stored sequence, per level (map order = sorted by context, then token).
     std::vector<std::map<std::vector<uint32_t>, uint32_t>> index(order + 1);
@@ -264,12 +267,11 @@ std::vector<unsigned char> BuildWordModel(const std::vector<std::u16string> &wor
             for (uint32_t s : start)
                 AppendU32(&children, s);
         }
-        unsigned char *d = &out[kLevelTable + 20 * (k - 1)];
-        PutU32(d, static_cast<uint32_t>(levels[k].size()));
         const uint32_t tokOff = k > 1 ? place(toks) : 0;
         const uint32_t costOff = place(costs), boOff = place(bos);
         const uint32_t childOff = k < order ? place(children) : 0;
-        d = &out[kLevelTable + 20 * (k - 1)];
+        unsigned char *d = &out[kLevelTable + 20 * (k - 1)];
+        PutU32(d, static_cast<uint32_t>(levels[k].size()));
         PutU32(d + 4, tokOff);
         PutU32(d + 8, costOff);
         PutU32(d + 12, boOff);
