@@ -1,6 +1,9 @@
 // Random strokes through the whole V7 recogniser (ink pipeline, network, both passes). Input:
 // 16-bit little-endian values taken as (x, y) pairs, as the kit hands them in; the first byte
-// chooses whether the writing is closed with the end markers and whether it is one character.
+// chooses whether the writing is closed with the end markers, whether it is one character, and
+// whether coordinates keep their full range. Recognition time grows with pen travel (one frame
+// per unit), so full-range writings are limited to a few pairs and the others to coordinates
+// below 1024; negative values always pass unchanged, markers included.
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -53,10 +56,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (size < 1 || !f.session) return 0;
     const uint8_t mode = data[0];
     std::vector<int32_t> pairs;
-    for (size_t i = 1; i + 1 < size; i += 2) {
+    const bool fullRange = (mode & 4) != 0;
+    for (size_t i = 1; i + 1 < size && (!fullRange || pairs.size() < 16); i += 2) {
         int16_t v;
         std::memcpy(&v, data + i, 2);
-        pairs.push_back(v);
+        pairs.push_back(v < 0 || fullRange ? v : v & 0x3FF);
     }
     if (pairs.size() % 2) pairs.pop_back();
     if (mode & 1) pairs.insert(pairs.end(), {-1, 0, -1, -1});

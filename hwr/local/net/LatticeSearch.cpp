@@ -23,12 +23,17 @@ uint32_t Saturate(uint64_t v) {
 
 }  // namespace
 
+size_t LatticeSearch::PoolNodes(uint32_t beam, uint32_t maxLength) {
+    // Live elements never exceed beam · maxLength; a commit adds at most three per path.
+    return static_cast<size_t>(beam) * maxLength + 4ull * beam;
+}
+
 size_t LatticeSearch::MemorySize(uint32_t capacity, uint32_t beam, uint32_t maxLength) {
     return Align8(sizeof(LatticeSearch)) + Align8(2ull * 2 * capacity) +
            2 * Align8(sizeof(Path) * static_cast<size_t>(beam)) +
-           2 * Align8(sizeof(Element) * static_cast<size_t>(beam) * maxLength) +
+           2 * Align8(sizeof(Node) * PoolNodes(beam, maxLength)) +
            Align8(sizeof(Candidate) * static_cast<size_t>(beam)) +
-           2 * Align8(2ull * (maxLength + 1));
+           2 * Align8(2ull * (maxLength + 1)) + Align8(4ull * (maxLength + 1));
 }
 
 static bool ValidConfig(const LatticeSearchConfig &c) {
@@ -59,18 +64,24 @@ LatticeSearch *LatticeSearch::Create(void *memory, size_t size, const LatticeSea
         self->paths_[t] = reinterpret_cast<Path *>(at);
         at += Align8(sizeof(Path) * config.beam);
     }
+    self->poolSize_ = PoolNodes(config.beam, config.maxLength);
     for (int t = 0; t < 2; ++t) {
-        self->elements_[t] = reinterpret_cast<Element *>(at);
-        at += Align8(sizeof(Element) * static_cast<size_t>(config.beam) * config.maxLength);
+        self->pools_[t] = reinterpret_cast<Node *>(at);
+        at += Align8(sizeof(Node) * self->poolSize_);
     }
+    self->pool_ = self->pools_[0];
     self->table_ = reinterpret_cast<Candidate *>(at);
     at += Align8(sizeof(Candidate) * config.beam);
     self->word_ = reinterpret_cast<uint16_t *>(at);
     at += Align8(2ull * (config.maxLength + 1));
     self->string_ = reinterpret_cast<uint16_t *>(at);
+    at += Align8(2ull * (config.maxLength + 1));
+    self->chain_ = reinterpret_cast<int32_t *>(at);
     for (int t = 0; t < 2; ++t)
-        for (uint32_t i = 0; i < config.beam; ++i)
+        for (uint32_t i = 0; i < config.beam; ++i) {
             self->paths_[t][i] = Path{};
+            self->paths_[t][i].lastNode = -1;
+        }
     for (uint32_t i = 0; i < config.beam; ++i)
         self->table_[i].source = -1;
     return self;
@@ -84,40 +95,76 @@ bool LatticeSearch::Update(const LatticeSearchConfig &config) {
     return true;
 }
 
-LatticeSearch::Element *LatticeSearch::Elements(int table, int path) const {
-    return elements_[table] + static_cast<size_t>(path) * config_.maxLength;
-}
-
 static bool Counts(uint16_t c, uint16_t filler) {
     return c != 0 && c != kSpace && c != filler;
 }
 
-int LatticeSearch::CurrentWord(const Path &p, const Element *e, uint16_t c, uint16_t *out) const {
-    int start = p.count;
-    while (start > 0 && !e[start - 1].wordEnd)
-        --start;
+int LatticeSearch::Chain(const Path &p) const {
     int n = 0;
-    for (int i = start; i < p.count; ++i)
-        if (Counts(e[i].ch, config_.filler))
-            out[n++] = e[i].ch;
+    for (int32_t i = p.lastNode; i >= 0 && n <= static_cast<int>(config_.maxLength);
+         i = pool_[i].parent)
+        chain_[n++] = i;
+    std::reverse(chain_, chain_ + n);
+    return n;
+}
+
+int LatticeSearch::CurrentWord(const Path &p, uint16_t c, uint16_t *out) const {
+    int n = 0;
+    for (const Node *e = NodeAt(p.lastNode); e && !e->wordEnd; e = NodeAt(e->parent))
+        if (Counts(e->ch, config_.filler))
+            out[n++] = e->ch;
+    std::reverse(out, out + n);
     if (Counts(c, config_.filler))
         out[n++] = c;
     return n;
 }
 
-int LatticeSearch::PathString(const Path &p, const Element *e, uint16_t c, uint16_t *out) const {
+int LatticeSearch::PathString(const Path &p, uint16_t c, uint16_t *out) const {
     int n = 0;
-    for (int i = 0; i < p.count; ++i)
-        if (Counts(e[i].ch, config_.filler))
-            out[n++] = e[i].ch;
+    for (const Node *e = NodeAt(p.lastNode); e; e = NodeAt(e->parent))
+        if (Counts(e->ch, config_.filler))
+            out[n++] = e->ch;
+    std::reverse(out, out + n);
     if (Counts(c, config_.filler))
         out[n++] = c;
     return n;
+}
+
+int32_t LatticeSearch::NewNode(const Node &n) {
+    pool_[poolTop_] = n;
+    pool_[poolTop_].forward = -1;
+    return static_cast<int32_t>(poolTop_++);
+}
+
+// Moves the elements of the live paths into the other pool, keeping what they share shared.
+void LatticeSearch::CompactPool() {
+    Node *to = pools_[pool_ == pools_[0] ? 1 : 0];
+    size_t top = 0;
+    Path *paths = paths_[current_];
+    for (uint32_t i = 0; i < config_.beam; ++i) {
+        Path &p = paths[i];
+        if (!p.active || p.lastNode < 0)
+            continue;
+        // The not yet moved part of the chain, newest first.
+        int n = 0;
+        for (int32_t k = p.lastNode; k >= 0 && pool_[k].forward < 0; k = pool_[k].parent)
+            chain_[n++] = k;
+        for (int j = n - 1; j >= 0; --j) {
+            const Node &old = pool_[chain_[j]];
+            Node moved = old;
+            moved.parent = old.parent < 0 ? -1 : pool_[old.parent].forward;
+            moved.forward = -1;
+            to[top] = moved;
+            pool_[chain_[j]].forward = static_cast<int32_t>(top++);
+        }
+        p.lastNode = pool_[p.lastNode].forward;
+    }
+    pool_ = to;
+    poolTop_ = top;
 }
 
 // Cost term and word-model term of a candidate; fills the candidate's effect on its path.
-bool LatticeSearch::Score(const Path &p, const Element *e, const Candidate &c,
-                          Candidate *out) const {
+void LatticeSearch::Score(const Path &p, const Candidate &c, Candidate *out) const {
     *out = c;
     const uint64_t w = config_.costWeight;
     const bool hasChar = c.ch != 0;
@@ -128,14 +175,12 @@ bool LatticeSearch::Score(const Path &p, const Element *e, const Candidate &c,
             costTerm = w * (p.costSum + c.cost) / (static_cast<uint64_t>(p.count) + 1);
         else
             costTerm = p.count ? w * p.costSum / static_cast<uint64_t>(p.count) : p.costSum;
+    } else if (hasChar) {
+        const int start = p.count ? p.firstStart : c.first;
+        costTerm = w * (p.weightedSum + static_cast<uint64_t>(c.cost) * j) /
+                   static_cast<uint64_t>(c.last - start + 1);
     } else {
-        if (hasChar) {
-            const int start = p.count ? e[0].first : c.first;
-            costTerm = w * (p.weightedSum + static_cast<uint64_t>(c.cost) * j) /
-                       static_cast<uint64_t>(c.last - start + 1);
-        } else {
-            costTerm = p.covered ? w * p.weightedSum / p.covered : p.weightedSum;
-        }
+        costTerm = p.covered ? w * p.weightedSum / p.covered : p.weightedSum;
     }
     out->wordCost = p.wordCost;
     out->completes = 0;
@@ -145,7 +190,7 @@ bool LatticeSearch::Score(const Path &p, const Element *e, const Candidate &c,
     const WordModel *model = config_.wordModel;
     if (model) {
         const bool last = c.last + 1 == end_;
-        const int n = CurrentWord(p, e, c.ch, word_);
+        const int n = CurrentWord(p, c.ch, word_);
         uint32_t context[kMaxNgramOrder + 1];
         int contextLength = p.contextLength;
         std::copy(p.context, p.context + contextLength, context);
@@ -166,7 +211,7 @@ bool LatticeSearch::Score(const Path &p, const Element *e, const Candidate &c,
         }
         out->unscorable = !scorable;
         const bool unfinished = !out->completes && n > 0;
-        const bool anyWord = out->completes || p.contextLength > 1 || p.wordCost > 0;
+        const bool anyWord = out->completes || p.contextLength > 1;
         if (anyWord || (config_.lookAhead && unfinished)) {
             uint64_t cost = out->wordCost;
             if (scorable && config_.lookAhead && unfinished) {
@@ -188,11 +233,10 @@ bool LatticeSearch::Score(const Path &p, const Element *e, const Candidate &c,
         }
         if (!scorable) {
             out->score = kWorstScore;
-            return true;
+            return;
         }
     }
     out->score = Saturate(costTerm + wordTerm);
-    return true;
 }
 
 void LatticeSearch::Insert(const Candidate &c) {
@@ -213,7 +257,6 @@ void LatticeSearch::Insert(const Candidate &c) {
 
 void LatticeSearch::Extend(int pathIndex, uint16_t c, uint16_t q, int span) {
     const Path &p = paths_[current_][pathIndex];
-    const Element *e = Elements(current_, pathIndex);
     const int s = p.next;
     const bool hasChar = static_cast<uint32_t>(p.count) < config_.maxLength;
     if (!hasChar) {
@@ -226,7 +269,7 @@ void LatticeSearch::Extend(int pathIndex, uint16_t c, uint16_t q, int span) {
     if (!model) {
         proposeContinue = true;
     } else if (hasChar) {
-        const int n = CurrentWord(p, e, c, word_);
+        const int n = CurrentWord(p, c, word_);
         const bool isFiller = config_.filler != 0 && c == config_.filler;
         const bool prefix = !isFiller && model->words().IsPrefix(word_, n);
         const bool word = isFiller || model->words().IsWord(word_, n);
@@ -242,28 +285,27 @@ void LatticeSearch::Extend(int pathIndex, uint16_t c, uint16_t q, int span) {
         proposeEnd = last;
         proposeContinue = !last;
     }
-    // Acceptance checks on the whole string.
-    const bool needString = config_.minChars || config_.maxChars || config_.requiredList ||
-                            config_.forbiddenList || config_.accept;
-    if (needString) {
-        const int m = PathString(p, e, c, string_);
-        if (last && config_.minChars && static_cast<uint32_t>(m) < config_.minChars)
-            return;
-        if (config_.maxChars && static_cast<uint32_t>(m) > config_.maxChars)
-            return;
+    // Acceptance checks on the whole string (spaces and fillers left out).
+    const uint32_t m = p.realChars + (Counts(c, config_.filler) ? 1 : 0);
+    if (last && config_.minChars && m < config_.minChars)
+        return;
+    if (config_.maxChars && m > config_.maxChars)
+        return;
+    if (config_.requiredList || config_.forbiddenList || config_.accept) {
+        const int len = PathString(p, c, string_);
         if (config_.requiredList) {
-            if (!config_.requiredList->IsPrefix(string_, m))
+            if (!config_.requiredList->IsPrefix(string_, len))
                 return;
-            if (last && !config_.requiredList->IsWord(string_, m))
+            if (last && !config_.requiredList->IsWord(string_, len))
                 return;
         }
-        if (config_.forbiddenList && last && config_.forbiddenList->IsWord(string_, m))
+        if (config_.forbiddenList && last && config_.forbiddenList->IsWord(string_, len))
             return;
-        if (config_.accept && !config_.accept(config_.acceptContext, string_, m, last))
+        if (config_.accept && !config_.accept(config_.acceptContext, string_, len, last))
             return;
     }
     if (config_.allowedWords || config_.excludedWords) {
-        const int n = CurrentWord(p, e, c, word_);
+        const int n = CurrentWord(p, c, word_);
         if (config_.allowedWords) {
             if (proposeContinue && !config_.allowedWords->IsPrefix(word_, n))
                 proposeContinue = false;
@@ -285,18 +327,18 @@ void LatticeSearch::Extend(int pathIndex, uint16_t c, uint16_t q, int span) {
         cand.ch = c;
         cand.cost = q;
         Candidate scored;
-        Score(p, e, cand, &scored);
+        Score(p, cand, &scored);
         Insert(scored);
     }
 }
 
 void LatticeSearch::Expand(int pathIndex) {
     const Path &p = paths_[current_][pathIndex];
-    const Element *e = Elements(current_, pathIndex);
+    const Node *e = NodeAt(p.lastNode);
     const int s = p.next;
-    const int lastStart = p.count ? e[p.count - 1].first : -1;
-    const int lastEnd = p.count ? e[p.count - 1].last : -1;
-    const uint16_t lastChar = p.count ? e[p.count - 1].ch : 0;
+    const int lastStart = e ? e->first : -1;
+    const int lastEnd = e ? e->last : -1;
+    const uint16_t lastChar = e ? e->ch : 0;
     for (int j = 1; j <= config_.maxSpan && s + j - 1 < end_; ++j) {
         int n = config_.source(config_.sourceContext, lastStart, lastEnd, lastChar, s, s + j - 1,
                                candChars_, candCosts_, static_cast<int>(config_.capacity));
@@ -324,19 +366,29 @@ int LatticeSearch::Commit() {
         if (best != i)
             std::swap(table_[i], table_[best]);
     }
+    // Room for the elements this commit adds (at most three per path).
+    if (poolTop_ + 3ull * B > poolSize_)
+        CompactPool();
     const int from = current_, to = current_ ^ 1;
     int n = 0;
     for (uint32_t i = 0; i < B && table_[i].source >= 0; ++i, ++n) {
         const Candidate &c = table_[i];
         const Path &src = paths_[from][c.source];
         Path &dst = paths_[to][n];
-        Element *de = Elements(to, n);
-        std::copy(Elements(from, c.source), Elements(from, c.source) + src.count, de);
         dst = src;
         if (c.carried)
             continue;
         if (c.ch != 0) {
-            de[dst.count] = Element{c.wordEnd, c.first, c.last, c.ch, c.cost};
+            int32_t parent = src.lastNode;
+            // A filler ends the word before it.
+            if (c.ch == config_.filler && parent >= 0 && !pool_[parent].wordEnd) {
+                Node marked = pool_[parent];
+                marked.wordEnd = 1;
+                parent = NewNode(marked);
+            }
+            dst.lastNode = NewNode(Node{parent, -1, c.first, c.last, c.ch, c.cost, c.wordEnd});
+            if (dst.count == 0)
+                dst.firstStart = c.first;
             ++dst.count;
             const uint64_t covered = static_cast<uint64_t>(c.last - c.first + 1);
             dst.costSum += c.cost;
@@ -344,10 +396,11 @@ int LatticeSearch::Commit() {
             dst.covered += covered;
             if (Counts(c.ch, config_.filler))
                 ++dst.realChars;
-            if (c.ch == config_.filler && dst.count > 1)
-                de[dst.count - 2].wordEnd = 1;
-        } else if (c.wordEnd && dst.count > 0) {
-            de[dst.count - 1].wordEnd = 1;
+        } else if (c.wordEnd && dst.lastNode >= 0 && !pool_[dst.lastNode].wordEnd) {
+            // A word ends without a character: the last element becomes its end.
+            Node marked = pool_[dst.lastNode];
+            marked.wordEnd = 1;
+            dst.lastNode = NewNode(marked);
         }
         dst.active = 1;
         dst.next = c.last + 1;
@@ -381,64 +434,68 @@ int LatticeSearch::Commit() {
     return n;
 }
 
+// Rebuilds a path's sums and word costs from its elements.
+void LatticeSearch::Rescore(Path *p) const {
+    const int n = Chain(*p);
+    p->count = n;
+    p->costSum = p->weightedSum = p->covered = 0;
+    p->realChars = 0;
+    p->wordCost = 0;
+    p->unscorable = 0;
+    p->context[0] = kSentenceStart;
+    p->contextLength = 1;
+    p->firstStart = n ? pool_[chain_[0]].first : 0;
+    int len = 0;
+    for (int k = 0; k < n; ++k) {
+        const Node &e = pool_[chain_[k]];
+        const uint64_t covered = static_cast<uint64_t>(e.last - e.first + 1);
+        p->costSum += e.cost;
+        p->weightedSum += static_cast<uint64_t>(e.cost) * covered;
+        p->covered += covered;
+        if (Counts(e.ch, config_.filler)) {
+            ++p->realChars;
+            word_[len++] = e.ch;
+        }
+        if (!e.wordEnd || !config_.wordModel || len == 0)
+            continue;
+        const uint32_t t = config_.wordModel->Token(word_, len);
+        uint32_t cost = 0;
+        if (!config_.wordModel->Cost(p->context, p->contextLength, t, &cost))
+            p->unscorable = 1;
+        p->wordCost += cost;
+        if (p->contextLength == kMaxNgramOrder) {
+            std::memmove(p->context, p->context + 1, sizeof(uint32_t) * (kMaxNgramOrder - 1));
+            --p->contextLength;
+        }
+        p->context[p->contextLength++] = t;
+        len = 0;
+    }
+}
+
 int LatticeSearch::Run(int endPosition, int mode) {
     end_ = endPosition;
     const uint32_t B = config_.beam;
     Path *paths = paths_[current_];
     if (mode == 0) {
+        poolTop_ = 0;
         for (uint32_t i = 0; i < B; ++i)
             paths[i] = Path{};
+        for (uint32_t i = 0; i < B; ++i)
+            paths[i].lastNode = -1;
         paths[0].active = 1;
         paths[0].context[0] = kSentenceStart;
         paths[0].contextLength = 1;
         pathCount_ = 1;
     } else if (mode == 1) {
-        // Reopen: drop a last element that could still grow, and rebuild the path's sums.
+        // Reopen: drop a last element that could still grow.
         for (uint32_t i = 0; i < B; ++i) {
             Path &p = paths[i];
-            Element *e = Elements(current_, static_cast<int>(i));
-            if (!p.active || p.count == 0)
+            const Node *last = p.active ? NodeAt(p.lastNode) : nullptr;
+            if (!last || last->last - last->first + 1 >= config_.maxSpan)
                 continue;
-            const Element &last = e[p.count - 1];
-            if (last.last - last.first + 1 >= config_.maxSpan)
-                continue;
-            p.next = last.first;
-            --p.count;
-            p.costSum -= last.cost;
-            p.weightedSum -= static_cast<uint64_t>(last.cost) * (last.last - last.first + 1);
-            p.covered -= static_cast<uint64_t>(last.last - last.first + 1);
-            if (Counts(last.ch, config_.filler))
-                --p.realChars;
-            if (last.wordEnd && p.contextLength > 1 && config_.wordModel) {
-                // The dropped element ended a word: forget that word and its cost.
-                Path fresh{};
-                fresh.context[0] = kSentenceStart;
-                fresh.contextLength = 1;
-                uint16_t *w = word_;
-                int len = 0;
-                for (int k = 0; k < p.count; ++k) {
-                    if (Counts(e[k].ch, config_.filler))
-                        w[len++] = e[k].ch;
-                    if (e[k].wordEnd && len > 0) {
-                        const uint32_t t = config_.wordModel->Token(w, len);
-                        uint32_t cost = 0;
-                        if (!config_.wordModel->Cost(fresh.context, fresh.contextLength, t, &cost))
-                            fresh.unscorable = 1;
-                        fresh.wordCost += cost;
-                        if (fresh.contextLength == kMaxNgramOrder) {
-                            std::memmove(fresh.context, fresh.context + 1,
-                                         sizeof(uint32_t) * (kMaxNgramOrder - 1));
-                            --fresh.contextLength;
-                        }
-                        fresh.context[fresh.contextLength++] = t;
-                        len = 0;
-                    }
-                }
-                p.wordCost = fresh.wordCost;
-                p.unscorable = fresh.unscorable;
-                std::copy(fresh.context, fresh.context + fresh.contextLength, p.context);
-                p.contextLength = fresh.contextLength;
-            }
+            p.next = last->first;
+            p.lastNode = last->parent;
+            Rescore(&p);
         }
     }
     for (uint32_t i = 0; i < B; ++i)
@@ -467,13 +524,14 @@ int LatticeSearch::PathText(int index, bool spaces, bool toWide, bool toNarrow, 
     if (index < 0 || index >= pathCount_ || !text || capacity <= 0)
         return 0;
     const Path &p = paths_[current_][index];
-    const Element *e = Elements(current_, index);
+    const int count = Chain(p);
     int n = 0;
-    for (int i = 0; i < p.count && n < capacity; ++i) {
+    for (int i = 0; i < count && n < capacity; ++i) {
+        const Node &e = pool_[chain_[i]];
         if (costs)
-            costs[n] = e[i].cost;
-        text[n++] = e[i].ch;
-        if (spaces && e[i].wordEnd && n < capacity) {
+            costs[n] = e.cost;
+        text[n++] = e.ch;
+        if (spaces && e.wordEnd && n < capacity) {
             if (costs)
                 costs[n] = 0;
             text[n++] = kSpace;
@@ -481,7 +539,7 @@ int LatticeSearch::PathText(int index, bool spaces, bool toWide, bool toNarrow, 
     }
     // Only the space after the last word end goes; a last element that ends no word keeps its
     // character.
-    if (spaces && n > 0 && p.count > 0 && e[p.count - 1].wordEnd && text[n - 1] == kSpace)
+    if (spaces && n > 0 && count > 0 && pool_[chain_[count - 1]].wordEnd && text[n - 1] == kSpace)
         --n;
     for (int i = 0; i < n; ++i) {
         if (toWide)

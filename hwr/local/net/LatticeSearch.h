@@ -70,15 +70,21 @@ class LatticeSearch {
     int pathCount() const { return pathCount_; }
 
   private:
-    struct Element {
-        uint8_t wordEnd;
+    // Elements live in a pool as a tree: each points to the element before it, so paths that
+    // share their beginning share its elements and a step copies nothing but the new ones.
+    struct Node {
+        int32_t parent;   // element before, -1 for none
+        int32_t forward;  // index in the other pool while the pool is being compacted
         int32_t first, last;
         uint16_t ch, cost;
+        uint8_t wordEnd;
     };
     struct Path {
         uint8_t active;
-        int32_t count;  // elements
-        int32_t next;   // next position
+        int32_t count;       // elements
+        int32_t lastNode;    // -1 for none
+        int32_t firstStart;  // first position of the first element
+        int32_t next;        // next position
         uint32_t score;
         // Kept so that a candidate's score costs no walk over the path.
         uint64_t costSum;                  // Σ element costs
@@ -103,17 +109,21 @@ class LatticeSearch {
         uint8_t completes;
         uint8_t unscorable;
     };
-    struct Proposal;
 
     LatticeSearch() = default;
-    Element *Elements(int table, int path) const;
+    static size_t PoolNodes(uint32_t beam, uint32_t maxLength);
+    const Node *NodeAt(int32_t i) const { return i < 0 ? nullptr : &pool_[i]; }
+    int32_t NewNode(const Node &n);
+    void CompactPool();
+    int Chain(const Path &p) const;  // the path's node indexes, first to last, into chain_
     void Expand(int path);
     void Extend(int path, uint16_t c, uint16_t q, int span);
-    bool Score(const Path &p, const Element *e, const Candidate &c, Candidate *out) const;
+    void Score(const Path &p, const Candidate &c, Candidate *out) const;
     void Insert(const Candidate &c);
     int Commit();
-    int CurrentWord(const Path &p, const Element *e, uint16_t c, uint16_t *out) const;
-    int PathString(const Path &p, const Element *e, uint16_t c, uint16_t *out) const;
+    int CurrentWord(const Path &p, uint16_t c, uint16_t *out) const;
+    int PathString(const Path &p, uint16_t c, uint16_t *out) const;
+    void Rescore(Path *p) const;
 
     LatticeSearchConfig config_;
     int end_ = 0;
@@ -122,10 +132,14 @@ class LatticeSearch {
     uint16_t *candChars_ = nullptr;
     uint16_t *candCosts_ = nullptr;
     Path *paths_[2] = {nullptr, nullptr};
-    Element *elements_[2] = {nullptr, nullptr};
+    Node *pools_[2] = {nullptr, nullptr};
+    Node *pool_ = nullptr;  // the pool in use
+    size_t poolSize_ = 0;   // nodes per pool
+    size_t poolTop_ = 0;
     Candidate *table_ = nullptr;
     uint16_t *word_ = nullptr;    // maxLength + 1 characters
     uint16_t *string_ = nullptr;  // maxLength + 1 characters
+    int32_t *chain_ = nullptr;    // maxLength + 1 node indexes
 };
 
 }  // namespace v7
