@@ -68,25 +68,31 @@ int main(int argc, char **argv) {
     const double macs = static_cast<double>(v7::LastRunMultiplyAdds(net));
     // Baseline: the plain loop over the largest matrix (720 x 180), as many multiply-adds.
     std::vector<float> w(720 * 180), x(180), y(720);
-    for (size_t i = 0; i < w.size(); ++i) w[i] = static_cast<float>(i % 97) * 1e-3f;
-    for (size_t i = 0; i < x.size(); ++i) x[i] = static_cast<float>(i % 13) * 1e-2f;
+    for (size_t i = 0; i < w.size(); ++i)
+        w[i] = static_cast<float>(i % 97) * 1e-3f;
+    for (size_t i = 0; i < x.size(); ++i)
+        x[i] = static_cast<float>(i % 13) * 1e-2f;
     const int loops = std::max(1, static_cast<int>(macs / w.size()));
     const double plain = MedianMs(repeats, [&] {
-        for (int i = 0; i < loops; ++i) v7::MultiplyAddPlain(w.data(), 720, 180, x.data(), y.data());
+        for (int i = 0; i < loops; ++i)
+            v7::MultiplyAddPlain(w.data(), 720, 180, x.data(), y.data());
     });
     const double plainRate = static_cast<double>(loops) * w.size() / (plain * 1e-3);
     const double rate = macs / (run * 1e-3);
-    std::printf("network  %d frames: %.2f ms (%.2f us/frame), %.0f M multiply-adds: %.2f G/s; "
-                "plain loop %.2f G/s: %.2fx the single-core bound\n",
-                T, run, 1e3 * run / T, macs / 1e6, rate / 1e9, plainRate / 1e9, rate / plainRate);
+    std::printf(
+        "network  %d frames: %.2f ms (%.2f us/frame), %.0f M multiply-adds: %.2f G/s; "
+        "plain loop %.2f G/s: %.2fx the single-core bound\n",
+        T, run, 1e3 * run / T, macs / 1e6, rate / 1e9, plainRate / 1e9, rate / plainRate);
     v7::FreeNetwork(net);
 
     // Whole-line recognition through the engine with the shipped resources.
     const std::string dir = QV_SHIPPED_DATA_DIR;
-    const std::string main = Read(dir + "english.main.dct"), add = Read(dir + "english.additional.dct");
+    const std::string main = Read(dir + "english.main.dct"),
+                      add = Read(dir + "english.additional.dct");
     size_t size = 0;
     if (iWFS_Engine_GetStackSize(main.data(), main.size(), add.data(), add.size(), &size) != 0) {
-        std::fprintf(stderr, "line     shipped resources in %s are missing or invalid\n", dir.c_str());
+        std::fprintf(stderr, "line     shipped resources in %s are missing or invalid\n",
+                     dir.c_str());
         return 1;
     }
     std::vector<uint64_t> engineMemory(size / 8 + 1);
@@ -96,18 +102,18 @@ int main(int argc, char **argv) {
     iWFS_Session_GetBufSize(engine, &size);
     std::unique_ptr<uint64_t[]> sessionMemory(new uint64_t[size / 8 + 1]);
     iWFS_Session *session = nullptr;
-    const double start = MedianMs(1, [&] {
-        iWFS_Session_Init(engine, sessionMemory.get(), size, &session);
-    });
+    const double start =
+        MedianMs(1, [&] { iWFS_Session_Init(engine, sessionMemory.get(), size, &session); });
     const iWFS_ResultFunction fn = [](void *, const uint16_t *, int, float) {};
     iWFS_Session_SetParam(session, kWfsResultFunction, &fn);
     int code = 0;
     const double line = MedianMs(repeats, [&] {
         code = iWFS_Session_Recognize(session, ink.data(), static_cast<int>(ink.size() / 2));
     });
-    std::printf("line     session start %.1f ms; 10-character line (%d frames): %.1f ms, code %d "
-                "(goal 50 ms; network alone %.1f ms)\n",
-                start, T, line, code, run);
+    std::printf(
+        "line     session start %.1f ms; 10-character line (%d frames): %.1f ms, code %d "
+        "(goal 50 ms; network alone %.1f ms)\n",
+        start, T, line, code, run);
     iWFS_Session_Uninit(session);
     iWFS_Engine_Uninit(engine);
     return 0;

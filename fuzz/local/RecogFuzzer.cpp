@@ -25,7 +25,8 @@ struct Fixture {
     Fixture() {
         main = v7res::BuildMainResource(v7res::MainSettings{}, v7res::RandomWeightSection(7));
         std::vector<std::u16string> words = {u"the", u"cat", u"sat"};
-        for (char16_t c = u'a'; c <= u'z'; ++c) words.push_back(std::u16string(1, c));
+        for (char16_t c = u'a'; c <= u'z'; ++c)
+            words.push_back(std::u16string(1, c));
         additional = v7res::BuildAdditionalResource(v7res::WordPassSettings{}, words, 1, {});
         size_t size = 0;
         iWFS_Engine_GetStackSize(main.data(), main.size(), additional.data(), additional.size(),
@@ -53,7 +54,8 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     Fixture &f = *fixture;
-    if (size < 1 || !f.session) return 0;
+    if (size < 1 || !f.session)
+        return 0;
     const uint8_t mode = data[0];
     std::vector<int32_t> pairs;
     const bool fullRange = (mode & 4) != 0;
@@ -62,8 +64,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         std::memcpy(&v, data + i, 2);
         pairs.push_back(v < 0 || fullRange ? v : v & 0x3FF);
     }
-    if (pairs.size() % 2) pairs.pop_back();
-    if (mode & 1) pairs.insert(pairs.end(), {-1, 0, -1, -1});
+    if (pairs.size() % 2)
+        pairs.pop_back();
+    if (mode & 1)
+        pairs.insert(pairs.end(), {-1, 0, -1, -1});
     const int32_t split = (mode & 2) ? 0 : 1;
     iWFS_Session_SetParam(f.session, kWfsSplitMode, &split);
     iWFS_Session_Recognize(f.session, pairs.data(), static_cast<int>(pairs.size() / 2));

@@ -28,7 +28,8 @@ void Query(const v7::WordModel &model) {
         const uint32_t context[2] = {v7::kSentenceStart, model.Token(probe, n)};
         model.Cost(context, 2, model.Token(probe, n), &cost);
         model.Cost(context, 1, v7::kSentenceEnd, &cost);
-        if (lo < hi) model.CompletionCost(context, 2, lo, hi, &cost);
+        if (lo < hi)
+            model.CompletionCost(context, 2, lo, hi, &cost);
     }
 }
 
@@ -47,7 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         list.IsWord(probe, 1);
     }
     v7::WordModel model;
-    if (model.Open(bytes, size)) Query(model);
+    if (model.Open(bytes, size))
+        Query(model);
 
     if (v7::SectionedResource::IsValid(bytes, size)) {
         const unsigned char *section;
@@ -56,7 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
              ++i) {
             std::vector<uint64_t> copy(length / 8 + 1);
             std::memcpy(copy.data(), section, length);
-            if (model.Open(copy.data(), length)) Query(model);
+            if (model.Open(copy.data(), length))
+                Query(model);
         }
     }
     // As the additional resource of a good main one, and as a main resource.
@@ -65,7 +68,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (iWFS_Engine_GetStackSize(main.data(), main.size(), bytes, size, &need) == 0) {
         std::vector<uint64_t> memory(need / 8 + 1);
         iWFS_Engine *engine = nullptr;
-        if (iWFS_Engine_Init(main.data(), main.size(), bytes, size, memory.data(), need, &engine) == 0)
+        if (iWFS_Engine_Init(main.data(), main.size(), bytes, size, memory.data(), need, &engine) ==
+            0)
             iWFS_Engine_Uninit(engine);
     }
     if (iWFS_Engine_GetStackSize(bytes, size, nullptr, 0, &need) == 0) {

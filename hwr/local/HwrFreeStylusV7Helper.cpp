@@ -25,7 +25,8 @@ HwrFreeStylusV7Helper &HwrFreeStylusV7Helper::Instance() {
 
 HwrFreeStylusV7Helper::~HwrFreeStylusV7Helper() {
     qvcommon::CQThreadMutexGuard guard(mutex_);
-    for (auto &[key, record] : records_) Destroy(record.get());
+    for (auto &[key, record] : records_)
+        Destroy(record.get());
     records_.clear();
 }
 
@@ -63,7 +64,8 @@ int HwrFreeStylusV7Helper::InitVraEngineHandle(const std::string &dataPath,
     for (int i = 0; i < 3; ++i) {
         const std::string path = qvcommon::GetResPath(resPrefix, names[i]);
         files[i] = qvcommon::ReadOnlyResManager::Instance().AcquireFile(path);
-        if (files[i]) record->files.push_back(path);
+        if (files[i])
+            record->files.push_back(path);
     }
     if (!files[0] || !files[1] || !files[2]) {
         QV_LOG_INFO(QV_TAG_LOCAL, kName, " %s || %s || %s missing", kMain, kAdditional, kConf);
@@ -105,9 +107,11 @@ int HwrFreeStylusV7Helper::ReleaseVraEngineHandle(uint32_t handle) {
     QV_TRACE(QV_TAG_LOCAL, kName);
     qvcommon::CQThreadMutexGuard guard(mutex_);
     for (auto it = records_.begin(); it != records_.end(); ++it) {
-        if (it->second->handle != handle) continue;
+        if (it->second->handle != handle)
+            continue;
         if (--it->second->references < 1) {
-            QV_LOG_TRACE(QV_TAG_LOCAL, kName, " engine exit, handle = %d", static_cast<int>(handle));
+            QV_LOG_TRACE(QV_TAG_LOCAL, kName, " engine exit, handle = %d",
+                         static_cast<int>(handle));
             Destroy(it->second.get());
             records_.erase(it);
         }
@@ -120,7 +124,8 @@ int HwrFreeStylusV7Helper::ReleaseVraEngineHandle(uint32_t handle) {
 const iWFS_Engine *HwrFreeStylusV7Helper::Engine(uint32_t handle) {
     qvcommon::CQThreadMutexGuard guard(mutex_);
     for (const auto &[key, record] : records_)
-        if (record->handle == handle) return record->engine;
+        if (record->handle == handle)
+            return record->engine;
     return nullptr;
 }
 

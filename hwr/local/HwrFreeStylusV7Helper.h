@@ -15,7 +15,7 @@
 namespace hwrlocal {
 
 class HwrFreeStylusV7Helper : public qvcommon::EngineHelper {
-public:
+  public:
     // The process's one helper.
     static HwrFreeStylusV7Helper &Instance();
 
@@ -31,7 +31,7 @@ public:
     // Sessions holding the engine of this data path and prefix (0 when none).
     int References(const std::string &dataPath, const std::string &resPrefix);
 
-private:
+  private:
     struct EngineRecord {
         std::string key;
         uint32_t handle = 0;

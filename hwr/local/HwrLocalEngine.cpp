@@ -14,8 +14,8 @@ HwrLocalEngine::~HwrLocalEngine() {
 }
 
 void HwrLocalEngine::LogStartFailure(int code) {
-    QV_LOG_FAIL(QV_TAG_LOCAL, "VraHwrStartSession", " engine_handle->StartSession failed.(errCode:%d)",
-                code);
+    QV_LOG_FAIL(QV_TAG_LOCAL, "VraHwrStartSession",
+                " engine_handle->StartSession failed.(errCode:%d)", code);
 }
 
 void HwrLocalEngine::GetRecogType() {
@@ -27,16 +27,18 @@ int HwrLocalEngine::StartSession(const qvcommon::ConfigAssistant &config) {
     static const char *const kName = "HwrLocalEngine::StartSession";
     QV_TRACE(QV_TAG_LOCAL, kName);
     if (int code = RecogEngineInterface::StartSession(config)) {
-        QV_LOG_TRACE(QV_TAG_LOCAL, kName, " RecogEngineInterface::StartSession failed. (errCode:%d)",
-                     code);
+        QV_LOG_TRACE(QV_TAG_LOCAL, kName,
+                     " RecogEngineInterface::StartSession failed. (errCode:%d)", code);
         return code;
     }
     GetRecogType();
-    if (recogType_ == kRecogUnknown) return HWR_ERR_NO_RECOGNIZER;
+    if (recogType_ == kRecogUnknown)
+        return HWR_ERR_NO_RECOGNIZER;
     int code = 0;
     hwr_engine_ = CreateRecogniser(recogType_, &code);
     if (!hwr_engine_) {
-        if (code == HWR_ERR_NO_MEMORY) QV_LOG_TRACE(QV_TAG_LOCAL, kName, " hwr_engine_ == NULL.");
+        if (code == HWR_ERR_NO_MEMORY)
+            QV_LOG_TRACE(QV_TAG_LOCAL, kName, " hwr_engine_ == NULL.");
         return code;
     }
     realtime_ = false;
@@ -58,8 +60,10 @@ int HwrLocalEngine::Recog(const int16_t *strokes, uint32_t length,
                           const qvcommon::ConfigAssistant &callConfig, HwrRecogResult *result) {
     qvcommon::ConfigAssistant merged;
     MergeConfig(callConfig, merged);
-    if (static_cast<uint64_t>(accumulated_) + length > kMaxStrokeBytes) return HWR_ERR_TOO_LARGE;
-    if (accumulated_ == 0) BeginUsage(merged);
+    if (static_cast<uint64_t>(accumulated_) + length > kMaxStrokeBytes)
+        return HWR_ERR_TOO_LARGE;
+    if (accumulated_ == 0)
+        BeginUsage(merged);
     const uint32_t at = accumulated_ & ~1u;
     std::memcpy(reinterpret_cast<unsigned char *>(strokes_) + at, strokes, length);
     accumulated_ = at + length;
@@ -88,7 +92,8 @@ int HwrLocalEngine::Recog(const int16_t *strokes, uint32_t length,
 }
 
 int HwrLocalEngine::ConfirmResult(const HwrConfirmItem *item) {
-    if (!item || !item->text) return HWR_ERR_INVALID_ARG;
+    if (!item || !item->text)
+        return HWR_ERR_INVALID_ARG;
     SetUsageResult(item->text);
     return 0;
 }

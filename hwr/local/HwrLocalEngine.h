@@ -15,7 +15,7 @@ namespace hwrlocal {
 inline constexpr uint32_t kMaxStrokeBytes = 65536;
 
 class HwrLocalEngine : public qvcommon::RecogEngineInterface {
-public:
+  public:
     HwrLocalEngine() = default;
     ~HwrLocalEngine() override;
 
@@ -33,7 +33,7 @@ public:
     RecogType recogType() const { return recogType_; }
     uint32_t accumulatedLength() const { return accumulated_; }
 
-private:
+  private:
     void GetRecogType();
 
     std::unique_ptr<HwrRecogEngine> hwr_engine_;

@@ -13,7 +13,7 @@
 namespace hwrlocal {
 
 class HwrRecogEngine {
-public:
+  public:
     HwrRecogEngine() = default;
     virtual ~HwrRecogEngine() = default;
     HwrRecogEngine(const HwrRecogEngine &) = delete;
@@ -39,7 +39,7 @@ public:
     const std::string &Language() const { return language_; }
     const std::string &RecogRange() const { return recogRange_; }
 
-protected:
+  protected:
     bool LoadFromFile(const std::string &path);
     // Acquires a file through the library's resource manager and remembers it for
     // ReleaseResources; null when missing.

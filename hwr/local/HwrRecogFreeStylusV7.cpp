@@ -12,15 +12,20 @@
 namespace hwrlocal {
 
 HwrRecogFreeStylusV7::~HwrRecogFreeStylusV7() {
-    if (session_ || haveEngine_) UninitEngine();
+    if (session_ || haveEngine_)
+        UninitEngine();
     ReleaseResources();
 }
 
 uint32_t HwrRecogFreeStylusV7::GetDefaultRangeByLang() {
-    if (language_ == "chinese") return 0x7F00;
-    if (language_ == "japanese") return 0x700;
-    if (language_ == "english") return 0x6;
-    if (language_ == "korean") return 0x200;
+    if (language_ == "chinese")
+        return 0x7F00;
+    if (language_ == "japanese")
+        return 0x700;
+    if (language_ == "english")
+        return 0x6;
+    if (language_ == "korean")
+        return 0x200;
     return 0;
 }
 
@@ -31,7 +36,7 @@ int HwrRecogFreeStylusV7::InitEngine(const std::string &dataPath, const std::str
         return code;
     }
     if (int code = HwrFreeStylusV7Helper::Instance().InitVraEngineHandle(dataPath, resPrefix,
-                                                                        engineHandle_))
+                                                                         engineHandle_))
         return code;
     haveEngine_ = true;
     return GetEngineSession();
@@ -101,23 +106,25 @@ int HwrRecogFreeStylusV7::SetConfig(const qvcommon::ConfigAssistant &config) {
     const std::string range = config.Get("recogrange");
     for (const std::string &w : qvcommon::Tokenize(range, "+")) {
         const std::string word = qvcommon::Trim(w);
-        if (word.empty()) continue;
-        if (word != "alphabet" && word != "upper" && word != "lower") return HWR_ERR_NOT_SUPPORTED;
+        if (word.empty())
+            continue;
+        if (word != "alphabet" && word != "upper" && word != "lower")
+            return HWR_ERR_NOT_SUPPORTED;
     }
     uint8_t flags[36] = {};
     static const struct {
         const char *word;
         int flag;
-    } kFlags[] = {{"alphabet", 3}, {"upper", 2},  {"lower", 1},       {"number", 0},
-                  {"alnum", 4},    {"punct", 6}, {"punctuation", 6}, {"symbol", 5},
-                  {"sympun", 7}};
+    } kFlags[] = {{"alphabet", 3}, {"upper", 2},       {"lower", 1},  {"number", 0}, {"alnum", 4},
+                  {"punct", 6},    {"punctuation", 6}, {"symbol", 5}, {"sympun", 7}};
     bool any = false;
     for (const auto &f : kFlags)
         if (range.find(f.word) != std::string::npos) {
             flags[f.flag] = 1;
             any = true;
         }
-    if (!any) flags[3] = 1;
+    if (!any)
+        flags[3] = 1;
     if (iWFS_Session_SetParam(session_, kWfsCharSet, flags) != 0) {
         QV_LOG_TRACE(QV_TAG_LOCAL, kName, " Set CharSet Error.");
         return HWR_ERR_NOT_SUPPORTED;
@@ -136,13 +143,15 @@ int HwrRecogFreeStylusV7::SetConfig(const qvcommon::ConfigAssistant &config) {
         return HWR_ERR_NOT_SUPPORTED;
     }
     const int code = iWFS_Session_SetParam(session_, kWfsSplitMode, &split);
-    if (code != 0) QV_LOG_TRACE(QV_TAG_LOCAL, kName, " Set Writting Mode Error.");
+    if (code != 0)
+        QV_LOG_TRACE(QV_TAG_LOCAL, kName, " Set Writting Mode Error.");
     return code;
 }
 
 void HwrRecogFreeStylusV7::iFWS_Result(void *context, const uint16_t *text, int length, float) {
     QV_LOG_TRACE(QV_TAG_LOCAL, "HwrRecogFreeStylusV7::iFWS_Result", " iFWS_Result %d", length);
-    if (length <= 0) return;
+    if (length <= 0)
+        return;
     auto *self = static_cast<HwrRecogFreeStylusV7 *>(context);
     try {
         qvcommon::RecogCandidate item;
@@ -159,8 +168,10 @@ int HwrRecogFreeStylusV7::Recog(const int16_t *strokes, uint32_t length,
     static const char *const kName = "HwrRecogFreeStylusV7::Recog";
     result->items = nullptr;
     result->count = 0;
-    if (!session_) return HWR_ERR_ENGINE;
-    if (int code = SetConfig(config)) return code;
+    if (!session_)
+        return HWR_ERR_ENGINE;
+    if (int code = SetConfig(config))
+        return code;
     const uint32_t n = length / 2;
     int32_t *values = new (std::nothrow) int32_t[n ? n : 1];
     if (!values) {
@@ -168,7 +179,8 @@ int HwrRecogFreeStylusV7::Recog(const int16_t *strokes, uint32_t length,
         return HWR_ERR_NO_MEMORY;
     }
     QV_LOG_INFO(QV_TAG_LOCAL, kName, " uiStrokeDataLen : <%d>", static_cast<int>(length));
-    for (uint32_t i = 0; i < n; ++i) values[i] = strokes[i];  // sign-extended
+    for (uint32_t i = 0; i < n; ++i)
+        values[i] = strokes[i];  // sign-extended
     ResetResultList();
     const clock_t start = clock();
     const int code = iWFS_Session_Recognize(session_, values, static_cast<int>(n / 2));
@@ -180,9 +192,11 @@ int HwrRecogFreeStylusV7::Recog(const int16_t *strokes, uint32_t length,
         QV_LOG_FAIL(QV_TAG_LOCAL, kName, " Empty result.");
         return HWR_ERR_ENGINE;
     }
-    if (code != 0) return HWR_ERR_ENGINE;
+    if (code != 0)
+        return HWR_ERR_ENGINE;
     const int fill = qvcommon::FillRecogResult(result, results_);
-    if (fill != 0) QV_LOG_FAIL(QV_TAG_LOCAL, kName, " new failed.");
+    if (fill != 0)
+        QV_LOG_FAIL(QV_TAG_LOCAL, kName, " new failed.");
     return fill;
 }
 

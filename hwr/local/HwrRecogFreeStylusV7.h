@@ -11,7 +11,7 @@
 namespace hwrlocal {
 
 class HwrRecogFreeStylusV7 : public HwrRecogEngine {
-public:
+  public:
     HwrRecogFreeStylusV7() = default;
     ~HwrRecogFreeStylusV7() override;
 
@@ -23,7 +23,7 @@ public:
     // By the language of letter.conf: chinese 0x7F00, japanese 0x700, english 0x6, korean 0x200.
     uint32_t GetDefaultRangeByLang() override;
 
-private:
+  private:
     int GetEngineSession();
     int EngineSessionStop();
     int SetConfig(const qvcommon::ConfigAssistant &callConfig);

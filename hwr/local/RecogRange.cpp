@@ -48,7 +48,8 @@ const RecogRangeName kRecogRangeNames[kRecogRangeNameCount] = {
 
 uint32_t RangeMask(const std::string &word) {
     for (const RecogRangeName &n : kRecogRangeNames)
-        if (strcasecmp(n.word, word.c_str()) == 0) return n.mask;
+        if (strcasecmp(n.word, word.c_str()) == 0)
+            return n.mask;
     return 0;
 }
 

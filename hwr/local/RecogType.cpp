@@ -11,7 +11,8 @@ RecogType RecogTypeFromCapKey(const std::string &capkey) {
                   {"freestylus.v7", kRecogFreeStylusV7},
                   {"freestylus", kRecogFreeStylus}};
     for (const auto &w : kWords)
-        if (capkey.find(w.word) != std::string::npos) return w.type;
+        if (capkey.find(w.word) != std::string::npos)
+            return w.type;
     return kRecogUnknown;
 }
 

@@ -7,10 +7,10 @@ namespace hwrlocal {
 
 enum RecogType : int {
     kRecogUnknown = -1,
-    kRecogLetter = 0,         // HwrRecogLetter
-    kRecogFreeStylus = 1,     // HwrRecogFreeStylus
-    kRecogGesture = 2,        // HwrRecogGesture
-    kRecogFreeStylusV7 = 3,   // HwrRecogFreeStylusV7
+    kRecogLetter = 0,        // HwrRecogLetter
+    kRecogFreeStylus = 1,    // HwrRecogFreeStylus
+    kRecogGesture = 2,       // HwrRecogGesture
+    kRecogFreeStylusV7 = 3,  // HwrRecogFreeStylusV7
 };
 
 // The first of "letter", "gesture", "freestylus.v7", "freestylus" found anywhere in the key:

@@ -34,15 +34,17 @@ TEST(RecogType, ChosenByTheFirstWordFound) {
                 {"hwr.local.gesture", kRecogGesture},
                 {"hwr.local.letter.freestylus.v7", kRecogLetter},
                 {"hwr.local.pen", kRecogUnknown}};
-    for (const Row &r : rows) EXPECT_EQ(RecogTypeFromCapKey(r.capkey), r.type) << r.capkey;
+    for (const Row &r : rows)
+        EXPECT_EQ(RecogTypeFromCapKey(r.capkey), r.type) << r.capkey;
 }
 
 // The base's own operations, on a recogniser that does nothing else.
 class PlainRecogniser : public HwrRecogEngine {
-public:
+  public:
     int InitEngine(const std::string &, const std::string &, bool) override { return 0; }
     int UninitEngine() override { return 0; }
-    int Recog(const int16_t *, uint32_t, const qvcommon::ConfigAssistant &, HwrRecogResult *) override {
+    int Recog(const int16_t *, uint32_t, const qvcommon::ConfigAssistant &,
+              HwrRecogResult *) override {
         return 0;
     }
     void SetRange(const std::string &r) { recogRange_ = r; }
@@ -78,8 +80,9 @@ TEST(HwrRecogEngine, ParsesRecognitionRanges) {
 
 TEST(HwrRecogEngine, ReadsLetterConf) {
     kit_test::TempDir dir;
-    dir.Write("xx_letter.conf",
-              "# language:none\n  LANGUAGE:latin \r\n\nrecogrange:gb+big5\nlanguage:cyrillic\nother:1\n");
+    dir.Write(
+        "xx_letter.conf",
+        "# language:none\n  LANGUAGE:latin \r\n\nrecogrange:gb+big5\nlanguage:cyrillic\nother:1\n");
     qvcommon::LibraryContext::Instance().SetDataPath(dir.Path() + "/");
     PlainRecogniser rec;
     EXPECT_EQ(rec.ReadLangFromConfRes("xx_"), 0);
@@ -89,7 +92,7 @@ TEST(HwrRecogEngine, ReadsLetterConf) {
 }
 
 class LocalEngine : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         qvcommon::LibraryContext::Instance().SetDataPath(QV_SHIPPED_DATA_DIR);
         qvcommon::LibraryContext::Instance().SetFileFlag("none");
@@ -141,7 +144,8 @@ TEST_F(LocalEngine, StrokeBufferLimit) {
     ASSERT_EQ(engine->StartSession(Config("capkey=hwr.local.freestylus.v7")), 0);
     std::vector<int16_t> big(65540 / 2, 5);
     HwrRecogResult result{};
-    EXPECT_EQ(engine->Recog(big.data(), 65540, Config("splitmode=line"), &result), HWR_ERR_TOO_LARGE);
+    EXPECT_EQ(engine->Recog(big.data(), 65540, Config("splitmode=line"), &result),
+              HWR_ERR_TOO_LARGE);
     EXPECT_EQ(engine->accumulatedLength(), 0u);
     EXPECT_EQ(result.count, 0u);
     EXPECT_EQ(engine->StopSession(), 0);

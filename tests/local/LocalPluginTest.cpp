@@ -16,7 +16,7 @@ std::vector<int16_t> ToStrokes(const std::vector<int32_t> &pairs) {
 }
 
 class LocalPlugin : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_EQ(sys.InitCode(), 0);
         ASSERT_EQ(vra_hwr_init(("datapath=" + std::string(QV_SHIPPED_DATA_DIR)).c_str()), 0);

@@ -30,8 +30,10 @@ const Bytes &MainResource() {
 const Bytes &AdditionalResource() {
     static const Bytes add = [] {
         std::vector<std::u16string> words = {u"cat", u"car", u"dog", u"hello", u"world"};
-        for (char16_t c = u'a'; c <= u'z'; ++c) words.push_back(std::u16string(1, c));
-        for (char16_t c = u'A'; c <= u'Z'; ++c) words.push_back(std::u16string(1, c));
+        for (char16_t c = u'a'; c <= u'z'; ++c)
+            words.push_back(std::u16string(1, c));
+        for (char16_t c = u'A'; c <= u'Z'; ++c)
+            words.push_back(std::u16string(1, c));
         return v7res::BuildAdditionalResource(v7res::WordPassSettings{}, words, 1, {});
     }();
     return add;
@@ -45,13 +47,15 @@ struct Engine {
         size_t size = 0;
         code = iWFS_Engine_GetStackSize(main.data(), main.size(), add ? add->data() : nullptr,
                                         add ? add->size() : 0, &size);
-        if (code) return;
+        if (code)
+            return;
         memory.resize(size / 8 + 1);
         code = iWFS_Engine_Init(main.data(), main.size(), add ? add->data() : nullptr,
                                 add ? add->size() : 0, memory.data(), size, &engine);
     }
     ~Engine() {
-        if (engine) iWFS_Engine_Uninit(engine);
+        if (engine)
+            iWFS_Engine_Uninit(engine);
     }
 };
 
@@ -63,16 +67,19 @@ struct Session {
     std::vector<float> confidences;
     explicit Session(const iWFS_Engine *engine) {
         size_t size = 0;
-        if ((code = iWFS_Session_GetBufSize(engine, &size))) return;
+        if ((code = iWFS_Session_GetBufSize(engine, &size)))
+            return;
         memory.reset(new uint64_t[size / 8 + 1]);
-        if ((code = iWFS_Session_Init(engine, memory.get(), size, &session))) return;
+        if ((code = iWFS_Session_Init(engine, memory.get(), size, &session)))
+            return;
         const iWFS_ResultFunction fn = &Session::Collect;
         void *self = this;
         iWFS_Session_SetParam(session, kWfsResultFunction, &fn);
         iWFS_Session_SetParam(session, kWfsResultContext, &self);
     }
     ~Session() {
-        if (session) iWFS_Session_Uninit(session);
+        if (session)
+            iWFS_Session_Uninit(session);
     }
     static void Collect(void *ctx, const uint16_t *text, int n, float confidence) {
         auto *s = static_cast<Session *>(ctx);
@@ -89,7 +96,8 @@ struct Session {
 
 Bytes WithChecksum(Bytes b) {
     uint32_t sum = 0;
-    for (size_t i = v7::SectionedResource::kHeaderSize; i < b.size(); ++i) sum += b[i];
+    for (size_t i = v7::SectionedResource::kHeaderSize; i < b.size(); ++i)
+        sum += b[i];
     v7::PutU32(&b[168], sum);
     return b;
 }
@@ -101,11 +109,32 @@ TEST(V7Engine, RefusesDamagedResources) {
         Bytes bytes;
         int code;
     } rows[] = {
-        {"format byte", [&] { Bytes b = main; b[0] = 2; return b; }(), kWfsInvalidResource},
-        {"checksum", [&] { Bytes b = main; b[200] ^= 1; return b; }(), kWfsInvalidResource},
-        {"area past the end", [&] { Bytes b = main; b.resize(b.size() - 4); return b; }(),
+        {"format byte",
+         [&] {
+             Bytes b = main;
+             b[0] = 2;
+             return b;
+         }(),
          kWfsInvalidResource},
-        {"chain outside", WithChecksum([&] { Bytes b = main; v7::PutU32(&b[176], 0x7FFFFFF0); return b; }()),
+        {"checksum",
+         [&] {
+             Bytes b = main;
+             b[200] ^= 1;
+             return b;
+         }(),
+         kWfsInvalidResource},
+        {"area past the end",
+         [&] {
+             Bytes b = main;
+             b.resize(b.size() - 4);
+             return b;
+         }(),
+         kWfsInvalidResource},
+        {"chain outside", WithChecksum([&] {
+             Bytes b = main;
+             v7::PutU32(&b[176], 0x7FFFFFF0);
+             return b;
+         }()),
          kWfsInvalidResource},
         {"one section only", v7::SectionedResource::Build({Bytes(552, 1)}), kWfsInvalidResource},
         {"weights not floats", v7::SectionedResource::Build({Bytes(552, 1), Bytes(10, 0)}),
@@ -142,7 +171,8 @@ TEST(V7Engine, KeyedResourcesAreUnscrambledWithoutTouchingTheImage) {
     const unsigned char *d1;
     uint32_t n1;
     ASSERT_TRUE(v7::SectionedResource::Section(plain.data(), plain.size(), 1, &d1, &n1));
-    const Bytes keyed = v7::SectionedResource::Build({Bytes(d0, d0 + n0), Bytes(d1, d1 + n1)}, "k3y");
+    const Bytes keyed =
+        v7::SectionedResource::Build({Bytes(d0, d0 + n0), Bytes(d1, d1 + n1)}, "k3y");
     const Bytes before = keyed;
     Engine e(keyed, &AdditionalResource());
     ASSERT_EQ(e.code, 0);
@@ -163,20 +193,24 @@ TEST(V7Engine, ParameterChecks) {
         int32_t value;
         int code;
     } rows[] = {
-        {kWfsParam0, 248, 0},        {kWfsParam0, 249, kWfsNotAllowed},
+        {kWfsParam0, 248, 0},
+        {kWfsParam0, 249, kWfsNotAllowed},
         {kWfsParam1, -1, kWfsNotAllowed},
         {kWfsParam3, 3, kWfsBadArgument},
-        {kWfsCandidates, 32, 0},     {kWfsCandidates, 33, kWfsBadArgument},
+        {kWfsCandidates, 32, 0},
+        {kWfsCandidates, 33, kWfsBadArgument},
         {kWfsCandidates, 0, kWfsBadArgument},
         {kWfsSplitMode, 6, kWfsBadArgument},
         {kWfsWidth, 2, kWfsBadArgument},
         {kWfsMinChars, 1025, kWfsBadArgument},
         {kWfsChar9, 0, kWfsBadArgument},
         {kWfsWordSpan, 0, kWfsBadArgument},
-        {kWfsWordSpan, 2, 0},        {kWfsWordModelWeight, 0, kWfsBadArgument},
+        {kWfsWordSpan, 2, 0},
+        {kWfsWordModelWeight, 0, kWfsBadArgument},
         {99, 0, kWfsBadArgument},
     };
-    for (const Row &r : rows) EXPECT_EQ(s.Set(r.id, r.value), r.code) << r.id << "=" << r.value;
+    for (const Row &r : rows)
+        EXPECT_EQ(s.Set(r.id, r.value), r.code) << r.id << "=" << r.value;
     // In single-character mode only one character is allowed.
     EXPECT_EQ(s.Set(kWfsSplitMode, 0), 0);
     EXPECT_EQ(s.Set(kWfsMaxChars, 2), kWfsBadArgument);
