@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "InkPipeline.h"
 #include "ResourceBuilder.h"
 #include "WeightFile.h"
 #include "iWFS.h"
@@ -21,6 +22,9 @@ struct Fixture {
     iWFS_Engine *engine = nullptr;
     std::unique_ptr<uint64_t[]> sessionMemory;
     iWFS_Session *session = nullptr;
+    std::unique_ptr<uint64_t[]> inkMemory{
+        new uint64_t[(v7::InkPipeline::WorkspaceSize() + 7) / 8]};
+    v7::InkPipeline ink{inkMemory.get()};
 
     Fixture() {
         main = v7res::BuildMainResource(v7res::MainSettings{}, v7res::RandomWeightSection(7));
@@ -69,7 +73,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (mode & 1)
         pairs.insert(pairs.end(), {-1, 0, -1, -1});
     const int32_t split = (mode & 2) ? 0 : 1;
+    const int count = static_cast<int>(pairs.size() / 2);
+    // The ink pipeline sees every input; the network only writings of modest pen travel, so
+    // that one run stays within the fuzzer's time limit.
+    if (f.ink.Prepare(pairs.data(), count, split == 0) == 0) {
+        int frames = 0;
+        for (int s = 0; s < f.ink.segmentCount(); ++s)
+            if (f.ink.BuildFrames(s) == 0) frames += f.ink.frameCount();
+        if (frames > 3000) return 0;
+    }
     iWFS_Session_SetParam(f.session, kWfsSplitMode, &split);
-    iWFS_Session_Recognize(f.session, pairs.data(), static_cast<int>(pairs.size() / 2));
+    iWFS_Session_Recognize(f.session, pairs.data(), count);
     return 0;
 }
