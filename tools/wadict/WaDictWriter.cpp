@@ -127,7 +127,8 @@ Bytes AssembleSystemDict(const std::vector<Bytes> &payloads, const std::string &
         out.resize(at + recordLength, 0);
         Put32(out, at, static_cast<uint32_t>(recordLength));
         Put32(out, at + 4, static_cast<uint32_t>(p.size()));
-        std::memcpy(out.data() + at + wa::kRecordHead, p.data(), p.size());
+        std::copy(p.begin(), p.end(),
+                  out.begin() + static_cast<std::ptrdiff_t>(at + wa::kRecordHead));
         if (!key.empty())
             wa::XorWithKey(out.data() + at + wa::kRecordHead, static_cast<uint32_t>(p.size()),
                            key.c_str());

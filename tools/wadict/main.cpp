@@ -6,6 +6,14 @@
 // writes OUTDIR/<P>wa.system.dct (keyed when --key is given) and OUTDIR/<P>wa.user.dct (the empty
 // ring that seeds every new user dictionary), then loads the system dictionary back through the
 // engine and prints sample continuations.
+//
+// Equal frequencies are common in such lists (jieba gives a third of its words the minimum, 3).
+// The engine ranks equal scores by the order in which it met them, which would put equal words
+// in code-unit order and make every association shuffle long runs of equal scores. So the
+// builder tells them apart: among the words that share their first character and frequency,
+// shorter words rank first, then code-unit order. Frequencies are scaled by the largest factor
+// that keeps them in 31 bits, and the rank fills the room below.
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -13,6 +21,7 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -111,6 +120,28 @@ bool WriteFile(const std::string &path, const wadict::Bytes &bytes) {
     }
     std::cerr << "wadict: wrote " << path << " (" << bytes.size() << " bytes)\n";
     return true;
+}
+
+// Makes equal frequencies distinct as described above; returns the scale factor.
+uint32_t BreakTies(std::vector<wadict::Word> &words) {
+    uint64_t top = 0;
+    for (const wadict::Word &w : words)
+        top = std::max<uint64_t>(top, w.frequency);
+    const uint64_t scale = std::min<uint64_t>(0x7fffffffull / (top + 1), 65536);
+    std::map<std::pair<char16_t, uint32_t>, std::vector<wadict::Word *>> groups;
+    for (wadict::Word &w : words)
+        groups[{w.text[0], w.frequency}].push_back(&w);
+    for (auto &[key, group] : groups) {
+        std::sort(group.begin(), group.end(), [](const wadict::Word *a, const wadict::Word *b) {
+            return a->text.size() != b->text.size() ? a->text.size() < b->text.size()
+                                                    : a->text < b->text;
+        });
+        for (size_t i = 0; i < group.size(); ++i) {
+            const uint64_t rank = std::min<uint64_t>(i, scale - 1);
+            group[i]->frequency = static_cast<uint32_t>(key.second * scale + (scale - 1 - rank));
+        }
+    }
+    return static_cast<uint32_t>(scale);
 }
 
 void Collect(void *user, const iWWA_Char *text, uint32_t length) {
@@ -213,6 +244,17 @@ int main(int argc, char **argv) {
         return 1;
     }
 
+    // The same word twice keeps its higher frequency, before the ties are broken.
+    std::sort(words.begin(), words.end(), [](const wadict::Word &a, const wadict::Word &b) {
+        return a.text != b.text ? a.text < b.text : a.frequency > b.frequency;
+    });
+    words.erase(
+        std::unique(words.begin(), words.end(),
+                    [](const wadict::Word &a, const wadict::Word &b) { return a.text == b.text; }),
+        words.end());
+    const uint32_t scale = BreakTies(words);
+    std::cerr << "wadict: frequencies scaled by " << scale
+              << ", equal ones ranked by length within their first character\n";
     std::cerr << "wadict: building the trie\n";
     wadict::SystemDictOptions options;
     options.key = o.key;

@@ -298,13 +298,10 @@ int iWWA_Session_Associate(iWWA_Session *s, const iWWA_Char *text, int32_t recur
     if (list.Count() == 0)
         return iWWA_ERR_NO_CANDIDATE;
 
-    const uint32_t deliver = list.Count() < s->candLimit ? list.Count() : s->candLimit;
-    for (uint32_t r = 0; r < deliver; ++r) {
-        uint32_t length;
-        const iWWA_Char *candidate = list.Text(r, &length);
+    list.ForEach(s->candLimit, [s](const iWWA_Char *candidate, uint32_t length) {
         if (s->mode == iWWA_MODE_MULTI) {
             s->callback(s->user, candidate, length);
-            continue;
+            return;
         }
         // Single-character mode delivers the first character, both halves of a surrogate pair.
         iWWA_Char first[3] = {candidate[0], 0, 0};
@@ -312,7 +309,7 @@ int iWWA_Session_Associate(iWWA_Session *s, const iWWA_Char *text, int32_t recur
         if (length >= 2 && (candidate[0] & 0xfc00) == 0xd800 && (candidate[1] & 0xfc00) == 0xdc00)
             first[units++] = candidate[1];
         s->callback(s->user, first, units);
-    }
+    });
     return iWWA_OK;
 }
 
