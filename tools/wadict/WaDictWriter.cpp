@@ -5,7 +5,7 @@
 #include <stdexcept>
 
 #include "WaFormat.h"
-#include "WaKeyScramble.h"
+#include "KeyedScramble.h"
 
 namespace wadict {
 namespace {
@@ -130,7 +130,7 @@ Bytes AssembleSystemDict(const std::vector<Bytes> &payloads, const std::string &
         std::copy(p.begin(), p.end(),
                   out.begin() + static_cast<std::ptrdiff_t>(at + wa::kRecordHead));
         if (!key.empty())
-            wa::XorWithKey(out.data() + at + wa::kRecordHead, static_cast<uint32_t>(p.size()),
+            qvcommon::KeyedScramble(out.data() + at + wa::kRecordHead, static_cast<uint32_t>(p.size()),
                            key.c_str());
     }
     const size_t n = out.size() - wa::kHeaderSize;

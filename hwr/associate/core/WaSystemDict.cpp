@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "WaFormat.h"
-#include "WaKeyScramble.h"
+#include "KeyedScramble.h"
 
 namespace wa {
 namespace {
@@ -63,7 +63,7 @@ bool FindRecord(uint8_t *dict, uint32_t index, Record *record) {
             record->length = payloadLength;
             const char *key = reinterpret_cast<const char *>(dict + kOffKey);
             if (key[0] != '\0')
-                XorWithKey(record->payload, payloadLength, key);
+                qvcommon::KeyedDescramble(record->payload, payloadLength, key);
             return true;
         }
         at += recordLength;
