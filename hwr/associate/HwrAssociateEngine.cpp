@@ -141,11 +141,9 @@ int HwrAssociateEngine::GetAssociateWords(const qvcommon::ConfigAssistant &confi
                                           const char *words, HwrAssociateResult *result) {
     static const char *kName = "HwrAssociateEngine::GetWords";
     QV_TRACE(QV_TAG_ASSOCIATE, kName);
-    result_ = result;
-    const qvcommon::ConfigAssistant call = config;
     bool recursive = true;
-    call.GetBool("recursive", recursive);
-    const int code = SetConfig(call, IsEnglishText(words));
+    config.GetBool("recursive", recursive);
+    const int code = SetConfig(config, IsEnglishText(words));
     if (code != 0) {
         QV_LOG_FAIL(QV_TAG_ASSOCIATE, kName, " Set config failed(%d).", code);
         return HWR_ERR_CONFIG;

@@ -48,7 +48,6 @@ class HwrAssociateEngine : public qvcommon::RecogEngineInterface {
     AssociateEngineRecord *record_ = nullptr;
     std::unique_ptr<uint8_t, decltype(&std::free)> sessionMemory_{nullptr, &std::free};
     iWWA_Session *session_ = nullptr;
-    HwrAssociateResult *result_ = nullptr;  // during an association call; not owned
 };
 
 }  // namespace wa
