@@ -82,6 +82,41 @@ uint32_t Below(uint32_t cap, uint32_t steps) {
     return cap > steps ? cap - steps : 0;
 }
 
+// The lowest of the CandidateList::kCapacity highest scores of the words below `start`, or 0
+// when there are no more words than that. A min-heap of the best scores so far, on the stack.
+template <class ScoreOf>
+uint32_t TopScoresFloor(const Trie &trie, uint32_t start, ScoreOf scoreOf) {
+    constexpr uint32_t kTop = CandidateList::kCapacity;
+    uint32_t heap[kTop];
+    uint32_t n = 0;
+    trie.Walk(start, [&](const iWWA_Char *, uint32_t, uint32_t frequency) {
+        const uint32_t score = scoreOf(frequency);
+        if (n < kTop) {
+            uint32_t i = n++;
+            for (; i > 0 && heap[(i - 1) / 2] > score; i = (i - 1) / 2)
+                heap[i] = heap[(i - 1) / 2];
+            heap[i] = score;
+            return;
+        }
+        if (score <= heap[0])
+            return;
+        uint32_t i = 0;
+        for (;;) {
+            uint32_t child = 2 * i + 1;
+            if (child >= kTop)
+                break;
+            if (child + 1 < kTop && heap[child + 1] < heap[child])
+                ++child;
+            if (heap[child] >= score)
+                break;
+            heap[i] = heap[child];
+            i = child;
+        }
+        heap[i] = score;
+    });
+    return n < kTop ? 0 : heap[0];
+}
+
 }  // namespace
 
 extern "C" {
@@ -282,14 +317,24 @@ int iWWA_Session_Associate(iWWA_Session *s, const iWWA_Char *text, int32_t recur
 
         int32_t followOn;
         if (trie.Lookup(ending, m, &followOn) && followOn >= 0) {
-            trie.Walk(static_cast<uint32_t>(followOn),
-                      [&](const iWWA_Char *path, uint32_t length, uint32_t frequency) {
-                          const uint32_t score = frequency >= cap ? Below(cap, 1) : frequency;
-                          if (score < min)
-                              min = score;
-                          if (!list.Refuses(score))
-                              list.Offer(path, length, score);
-                      });
+            const auto start = static_cast<uint32_t>(followOn);
+            auto scoreOf = [cap](uint32_t frequency) {
+                return frequency >= cap ? Below(cap, 1) : frequency;
+            };
+            // Into an empty list in multi-character mode (where a walk's texts are all
+            // different), a continuation that scores below the 256 best of the walk can
+            // change nothing: it is evicted before any of them, and while it is listed it only
+            // displaces entries as low as itself. So the walk skips them.
+            const uint32_t floor = list.Count() == 0 && s->mode == iWWA_MODE_MULTI
+                                       ? TopScoresFloor(trie, start, scoreOf)
+                                       : 0;
+            trie.Walk(start, [&](const iWWA_Char *path, uint32_t length, uint32_t frequency) {
+                const uint32_t score = scoreOf(frequency);
+                if (score < min)
+                    min = score;
+                if (score >= floor && !list.Refuses(score))
+                    list.Offer(path, length, score);
+            });
         }
         if (list.Count() >= s->candLimit)
             break;

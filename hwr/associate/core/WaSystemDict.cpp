@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "WaFormat.h"
 #include "KeyedScramble.h"
+#include "WaFormat.h"
 
 namespace wa {
 namespace {
