@@ -19,6 +19,9 @@ using Clock = std::chrono::steady_clock;
 
 // Time the receiving toolkit gets to fetch a changed keymap before the keys that need it.
 constexpr auto kSettle = std::chrono::milliseconds(12);
+// A toolkit fetches the keymap when it handles the change, which may be late when it is busy;
+// a keycode whose key it may not have handled yet keeps its binding this long.
+constexpr auto kReuseAfter = std::chrono::milliseconds(250);
 // Idle time after which the spare keycodes are emptied again.
 constexpr auto kRestoreAfter = std::chrono::seconds(1);
 // The mouse's voice key arrives as these keycodes on keymaps without F15/F16; binding characters
@@ -93,8 +96,7 @@ struct X11KeyboardOutput::Impl {
     int minCode = 0, maxCode = 0, symsPerCode = 1;
     std::vector<KeyCode> spare;  // keycodes the keymap leaves empty
     std::vector<KeySym> bound;   // what each spare keycode carries now (NoSymbol: empty)
-    std::vector<uint64_t> used;  // batch number that last used each spare keycode
-    uint64_t batch = 0;
+    std::vector<Clock::time_point> lastPressed;  // when each spare keycode was last pressed
 
     std::thread restorer;
     std::condition_variable wake;
@@ -148,7 +150,7 @@ bool X11KeyboardOutput::Impl::Connect() {
     if (map)
         XFree(map);
     bound.assign(spare.size(), NoSymbol);
-    used.assign(spare.size(), 0);
+    lastPressed.assign(spare.size(), Clock::time_point{});
     if (spare.empty())
         std::fprintf(stderr,
                      "typing: the keymap has no free keycode; only keys it has can be typed\n");
@@ -206,20 +208,21 @@ void X11KeyboardOutput::Impl::PressBatch(const std::vector<KeyCode> &codes, int 
 }
 
 void X11KeyboardOutput::Impl::TypeKeySyms(const std::vector<KeySym> &syms) {
-    // Each batch binds at most a third of the spare keycodes, least recently used first, so a
-    // keycode is rebound only two batches after its keys were pressed.
-    const size_t cap = std::max<size_t>(1, spare.size() / 3);
     std::vector<KeyCode> codes;
-    size_t fresh = 0;
+    std::vector<size_t> slots;  // spare slots pressed by the batch being built
     int changedFirst = 256, changedLast = -1;
-    ++batch;
     auto flush = [&] {
         PressBatch(codes, changedFirst, changedLast);
+        const Clock::time_point now = Clock::now();
+        for (size_t slot : slots)
+            lastPressed[slot] = now;
         codes.clear();
-        fresh = 0;
+        slots.clear();
         changedFirst = 256;
         changedLast = -1;
-        ++batch;
+    };
+    auto inBatch = [&](size_t slot) {
+        return std::find(slots.begin(), slots.end(), slot) != slots.end();
     };
     for (KeySym sym : syms) {
         // Keys of the layout's own that do not depend on the level: Return, Tab.
@@ -233,27 +236,34 @@ void X11KeyboardOutput::Impl::TypeKeySyms(const std::vector<KeySym> &syms) {
             continue;
         size_t slot = std::find(bound.begin(), bound.end(), sym) - bound.begin();
         if (slot == bound.size()) {
-            if (fresh == cap)
-                flush();
-            // The least recently used keycode not used by this batch.
-            slot = 0;
-            for (size_t i = 1; i < spare.size(); ++i)
-                if (used[i] < used[slot])
-                    slot = i;
-            if (used[slot] == batch) {
-                flush();
-                slot = std::min_element(used.begin(), used.end()) - used.begin();
+            // The keycode pressed longest ago, not by this batch. A keycode is bound anew only
+            // once the target has had kReuseAfter to take its last key with the old binding.
+            for (;;) {
+                slot = bound.size();
+                for (size_t i = 0; i < spare.size(); ++i)
+                    if (!inBatch(i) && (slot == bound.size() || lastPressed[i] < lastPressed[slot]))
+                        slot = i;
+                if (slot == bound.size()) {  // every keycode is in this batch
+                    flush();
+                    continue;
+                }
+                const Clock::time_point free = lastPressed[slot] + kReuseAfter;
+                if (Clock::now() >= free)
+                    break;
+                if (!codes.empty())
+                    flush();
+                std::this_thread::sleep_until(free);
             }
             bound[slot] = sym;
-            ++fresh;
             changedFirst = std::min<int>(changedFirst, spare[slot]);
             changedLast = std::max<int>(changedLast, spare[slot]);
         }
-        used[slot] = batch;
+        if (!inBatch(slot))
+            slots.push_back(slot);
         codes.push_back(spare[slot]);
     }
     if (!codes.empty())
-        PressBatch(codes, changedFirst, changedLast);
+        flush();
 }
 
 void X11KeyboardOutput::Impl::RestoreLoop() {
