@@ -95,8 +95,11 @@ struct X11KeyboardOutput::Impl {
     bool tried = false;
     int minCode = 0, maxCode = 0, symsPerCode = 1;
     std::vector<KeyCode> spare;  // keycodes the keymap leaves empty
-    std::vector<KeySym> bound;   // what each spare keycode carries now (NoSymbol: empty)
-    std::vector<Clock::time_point> lastPressed;  // when each spare keycode was last pressed
+    KeyCode shift = 0;           // a Shift key: each spare keycode carries two characters
+    // Slots: two per spare keycode, slot 2k plain and 2k + 1 with Shift (without a Shift key
+    // only the plain ones are used).
+    std::vector<KeySym> bound;                   // what each slot carries now (NoSymbol: none)
+    std::vector<Clock::time_point> lastPressed;  // when each slot was last typed
 
     std::thread restorer;
     std::condition_variable wake;
@@ -108,7 +111,11 @@ struct X11KeyboardOutput::Impl {
     void SetKeySyms(int first, int last);
     void RestoreLocked();
     void TypeKeySyms(const std::vector<KeySym> &syms);
-    void PressBatch(const std::vector<KeyCode> &codes, int changedFirst, int changedLast);
+    struct Stroke {
+        KeyCode code;
+        bool shifted;
+    };
+    void PressBatch(const std::vector<Stroke> &strokes, int changedFirst, int changedLast);
     void RestoreLoop();
 };
 
@@ -149,8 +156,9 @@ bool X11KeyboardOutput::Impl::Connect() {
     }
     if (map)
         XFree(map);
-    bound.assign(spare.size(), NoSymbol);
-    lastPressed.assign(spare.size(), Clock::time_point{});
+    shift = XKeysymToKeycode(display, XK_Shift_L);
+    bound.assign(spare.size() * 2, NoSymbol);
+    lastPressed.assign(spare.size() * 2, Clock::time_point{});
     if (spare.empty())
         std::fprintf(stderr,
                      "typing: the keymap has no free keycode; only keys it has can be typed\n");
@@ -167,11 +175,18 @@ void X11KeyboardOutput::Impl::SetKeySyms(int first, int last) {
         return;
     std::vector<KeySym> syms(current, current + count * per);
     XFree(current);
-    for (size_t i = 0; i < spare.size(); ++i) {
-        if (spare[i] < first || spare[i] > last)
+    for (size_t k = 0; k < spare.size(); ++k) {
+        if (spare[k] < first || spare[k] > last)
             continue;
-        // The same keysym on every level: Shift or a second group changes nothing.
-        std::fill_n(syms.begin() + (spare[i] - first) * per, per, bound[i]);
+        // The plain slot on the first level of every group, the shifted one on the second; a
+        // slot without a character repeats the other one, so that no level is guessed.
+        KeySym plain = bound[2 * k], shifted = bound[2 * k + 1];
+        if (plain == NoSymbol)
+            plain = shifted;
+        if (shifted == NoSymbol)
+            shifted = plain;
+        for (int j = 0; j < per; ++j)
+            syms[(spare[k] - first) * per + j] = j % 2 ? shifted : plain;
     }
     XChangeKeyboardMapping(display, first, per, syms.data(), count);
     XSync(display, False);
@@ -181,35 +196,40 @@ void X11KeyboardOutput::Impl::RestoreLocked() {
     if (!display || !dirty)
         return;
     int first = 256, last = -1;
-    for (size_t i = 0; i < spare.size(); ++i) {
+    for (size_t i = 0; i < bound.size(); ++i) {
         if (bound[i] == NoSymbol)
             continue;
         bound[i] = NoSymbol;
-        first = std::min<int>(first, spare[i]);
-        last = std::max<int>(last, spare[i]);
+        first = std::min<int>(first, spare[i / 2]);
+        last = std::max<int>(last, spare[i / 2]);
     }
     if (last >= first)
         SetKeySyms(first, last);
     dirty = false;
 }
 
-void X11KeyboardOutput::Impl::PressBatch(const std::vector<KeyCode> &codes, int changedFirst,
+void X11KeyboardOutput::Impl::PressBatch(const std::vector<Stroke> &strokes, int changedFirst,
                                          int changedLast) {
     if (changedLast >= changedFirst) {
         SetKeySyms(changedFirst, changedLast);
         dirty = true;
         std::this_thread::sleep_for(kSettle);
     }
-    for (KeyCode code : codes) {
-        XTestFakeKeyEvent(display, code, True, CurrentTime);
-        XTestFakeKeyEvent(display, code, False, CurrentTime);
+    for (const Stroke &stroke : strokes) {
+        if (stroke.shifted)
+            XTestFakeKeyEvent(display, shift, True, CurrentTime);
+        XTestFakeKeyEvent(display, stroke.code, True, CurrentTime);
+        XTestFakeKeyEvent(display, stroke.code, False, CurrentTime);
+        if (stroke.shifted)
+            XTestFakeKeyEvent(display, shift, False, CurrentTime);
     }
     XSync(display, False);
 }
 
 void X11KeyboardOutput::Impl::TypeKeySyms(const std::vector<KeySym> &syms) {
-    std::vector<KeyCode> codes;
-    std::vector<size_t> slots;  // spare slots pressed by the batch being built
+    std::vector<Stroke> codes;
+    std::vector<size_t> slots;          // slots typed by the batch being built
+    const size_t step = shift ? 1 : 2;  // without Shift only the plain slots
     int changedFirst = 256, changedLast = -1;
     auto flush = [&] {
         PressBatch(codes, changedFirst, changedLast);
@@ -229,7 +249,7 @@ void X11KeyboardOutput::Impl::TypeKeySyms(const std::vector<KeySym> &syms) {
         if (sym == XK_Return || sym == XK_Tab) {
             KeyCode code = XKeysymToKeycode(display, sym);
             if (code)
-                codes.push_back(code);
+                codes.push_back({code, false});
             continue;
         }
         if (spare.empty())
@@ -240,7 +260,7 @@ void X11KeyboardOutput::Impl::TypeKeySyms(const std::vector<KeySym> &syms) {
             // once the target has had kReuseAfter to take its last key with the old binding.
             for (;;) {
                 slot = bound.size();
-                for (size_t i = 0; i < spare.size(); ++i)
+                for (size_t i = 0; i < bound.size(); i += step)
                     if (!inBatch(i) && (slot == bound.size() || lastPressed[i] < lastPressed[slot]))
                         slot = i;
                 if (slot == bound.size()) {  // every keycode is in this batch
@@ -255,12 +275,12 @@ void X11KeyboardOutput::Impl::TypeKeySyms(const std::vector<KeySym> &syms) {
                 std::this_thread::sleep_until(free);
             }
             bound[slot] = sym;
-            changedFirst = std::min<int>(changedFirst, spare[slot]);
-            changedLast = std::max<int>(changedLast, spare[slot]);
+            changedFirst = std::min<int>(changedFirst, spare[slot / 2]);
+            changedLast = std::max<int>(changedLast, spare[slot / 2]);
         }
         if (!inBatch(slot))
             slots.push_back(slot);
-        codes.push_back(spare[slot]);
+        codes.push_back({spare[slot / 2], slot % 2 == 1});
     }
     if (!codes.empty())
         flush();
