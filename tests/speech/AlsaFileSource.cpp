@@ -84,6 +84,11 @@ void AlsaFileSource::Say(const std::vector<int16_t> &samples) {
     }
 }
 
+bool AlsaFileSource::Pending() const {
+    std::lock_guard lock(mutex_);
+    return pendingPos_ < pending_.size();
+}
+
 double AlsaFileSource::LastSpeechWritten() const {
     std::lock_guard lock(mutex_);
     return lastSpeech_;
