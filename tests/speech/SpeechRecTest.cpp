@@ -97,12 +97,17 @@ class SpeechRecTest : public ::testing::Test {
         g_listening = true;
         ASSERT_EQ(sr_begin_listening(), 0);
     }
-    // Waits until the recorder thread has ended the session by itself.
+    // Waits until the recorder thread has ended the session by itself and is done with it: the
+    // block whose callback ended it has come back.
     bool WaitForSelfEnd() {
         const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (g_recognizer.state == 1 && std::chrono::steady_clock::now() < until)
+        auto done = [] {
+            return g_recognizer.state == 0 && g_recognizer.recorder &&
+                   recorder_is_idle(g_recognizer.recorder);
+        };
+        while (!done() && std::chrono::steady_clock::now() < until)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        return g_recognizer.state == 0;
+        return done();
     }
     std::vector<std::string> Journal() { return Lines(m_dir / "journal.txt"); }
     std::vector<std::string> Log() { return Lines(m_dir / "word.log"); }
