@@ -1,6 +1,7 @@
 #include "X11KeyboardOutput.h"
 
 #include <X11/XKBlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
@@ -19,9 +20,13 @@ using Clock = std::chrono::steady_clock;
 
 // Time the receiving toolkit gets to fetch a changed keymap before the keys that need it.
 constexpr auto kSettle = std::chrono::milliseconds(12);
-// A toolkit fetches the keymap when it handles the change, which may be late when it is busy;
-// a keycode whose key it may not have handled yet keeps its binding this long.
+// A toolkit fetches the keymap when it handles the change, which may be late when it is busy.
+// Most toolkits stamp their window with the time of each key press they handle
+// (_NET_WM_USER_TIME): then keycodes are rebound only once the target has handled the last key
+// typed. For the others a keycode keeps its binding this long after its last press.
 constexpr auto kReuseAfter = std::chrono::milliseconds(250);
+// How long we wait for a target's stamp before we stop relying on it for that window.
+constexpr auto kStampWait = std::chrono::milliseconds(1500);
 // Idle time after which the spare keycodes are emptied again.
 constexpr auto kRestoreAfter = std::chrono::seconds(1);
 // The mouse's voice key arrives as these keycodes on keymaps without F15/F16; binding characters
@@ -101,6 +106,14 @@ struct X11KeyboardOutput::Impl {
     std::vector<KeySym> bound;                   // what each slot carries now (NoSymbol: none)
     std::vector<Clock::time_point> lastPressed;  // when each slot was last typed
 
+    // The target's key-press stamp (see kReuseAfter).
+    Window clock = None;  // our own window, whose property changes tell the server time
+    Atom timeAtom = None, userTimeAtom = None, userTimeWindowAtom = None;
+    Window stampWindow = None;  // where the focused window's toolkit stamps key presses
+    Window unstamped = None;    // a window whose toolkit did not stamp in time
+    bool stampPending = false;  // keys were typed since the target last showed its stamp
+    Time stampAfter = 0;        // the stamp that shows the last typed key was handled
+
     std::thread restorer;
     std::condition_variable wake;
     bool quit = false;
@@ -116,6 +129,11 @@ struct X11KeyboardOutput::Impl {
         bool shifted;
     };
     void PressBatch(const std::vector<Stroke> &strokes, int changedFirst, int changedLast);
+    Time ServerTime();
+    Window FindStampWindow(Window focus);
+    // Waits until the target has handled every key typed so far (when it stamps them).
+    void WaitForTarget();
+    bool Stamped() const { return stampWindow != None && stampWindow != unstamped; }
     void RestoreLoop();
 };
 
@@ -139,6 +157,14 @@ bool X11KeyboardOutput::Impl::Connect() {
     XErrorHandler previous = XSetErrorHandler(OnXError);
     if (previous != OnXError)
         g_previousHandler = previous;
+
+    XSetWindowAttributes attributes{};
+    attributes.event_mask = PropertyChangeMask;
+    clock = XCreateWindow(display, DefaultRootWindow(display), -1, -1, 1, 1, 0, 0, InputOnly,
+                          CopyFromParent, CWEventMask, &attributes);
+    timeAtom = XInternAtom(display, "_QV_TYPING_TIME", False);
+    userTimeAtom = XInternAtom(display, "_NET_WM_USER_TIME", False);
+    userTimeWindowAtom = XInternAtom(display, "_NET_WM_USER_TIME_WINDOW", False);
 
     XDisplayKeycodes(display, &minCode, &maxCode);
     int count = maxCode - minCode + 1;
@@ -195,6 +221,7 @@ void X11KeyboardOutput::Impl::SetKeySyms(int first, int last) {
 void X11KeyboardOutput::Impl::RestoreLocked() {
     if (!display || !dirty)
         return;
+    WaitForTarget();
     int first = 256, last = -1;
     for (size_t i = 0; i < bound.size(); ++i) {
         if (bound[i] == NoSymbol)
@@ -208,20 +235,102 @@ void X11KeyboardOutput::Impl::RestoreLocked() {
     dirty = false;
 }
 
+Time X11KeyboardOutput::Impl::ServerTime() {
+    XChangeProperty(display, clock, timeAtom, XA_INTEGER, 8, PropModeAppend, nullptr, 0);
+    XEvent event;
+    XWindowEvent(display, clock, PropertyChangeMask, &event);
+    return event.xproperty.time;
+}
+
+// The window whose _NET_WM_USER_TIME the focused window's toolkit updates: the focus window or
+// one of its ancestors, or the window its _NET_WM_USER_TIME_WINDOW names.
+Window X11KeyboardOutput::Impl::FindStampWindow(Window focus) {
+    for (Window w = focus; w != None;) {
+        for (Atom atom : {userTimeWindowAtom, userTimeAtom}) {
+            Atom type;
+            int format;
+            unsigned long count, after;
+            unsigned char *data = nullptr;
+            if (XGetWindowProperty(display, w, atom, 0, 1, False, AnyPropertyType, &type, &format,
+                                   &count, &after, &data) == Success &&
+                data && count == 1 && format == 32) {
+                Window found = atom == userTimeWindowAtom ? *reinterpret_cast<Window *>(data) : w;
+                XFree(data);
+                return found;
+            }
+            if (data)
+                XFree(data);
+        }
+        Window root, parent, *children = nullptr;
+        unsigned int n;
+        if (!XQueryTree(display, w, &root, &parent, &children, &n))
+            break;
+        if (children)
+            XFree(children);
+        if (parent == root)
+            break;
+        w = parent;
+    }
+    return None;
+}
+
+void X11KeyboardOutput::Impl::WaitForTarget() {
+    if (!stampPending || !Stamped())
+        return;
+    const Clock::time_point until = Clock::now() + kStampWait;
+    for (;;) {
+        Atom type;
+        int format;
+        unsigned long count, after;
+        unsigned char *data = nullptr;
+        Time stamp = 0;
+        if (XGetWindowProperty(display, stampWindow, userTimeAtom, 0, 1, False, XA_CARDINAL, &type,
+                               &format, &count, &after, &data) == Success &&
+            data && count == 1 && format == 32)
+            stamp = static_cast<Time>(*reinterpret_cast<unsigned long *>(data));
+        if (data)
+            XFree(data);
+        // Server times wrap at 32 bits.
+        if (static_cast<int32_t>(static_cast<uint32_t>(stamp) - static_cast<uint32_t>(stampAfter)) >
+            0)
+            break;
+        if (Clock::now() >= until) {
+            unstamped = stampWindow;  // this toolkit does not stamp: rely on time alone
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    stampPending = false;
+}
+
 void X11KeyboardOutput::Impl::PressBatch(const std::vector<Stroke> &strokes, int changedFirst,
                                          int changedLast) {
     if (changedLast >= changedFirst) {
+        WaitForTarget();
         SetKeySyms(changedFirst, changedLast);
         dirty = true;
         std::this_thread::sleep_for(kSettle);
     }
-    for (const Stroke &stroke : strokes) {
+    auto press = [&](const Stroke &stroke) {
         if (stroke.shifted)
             XTestFakeKeyEvent(display, shift, True, CurrentTime);
         XTestFakeKeyEvent(display, stroke.code, True, CurrentTime);
         XTestFakeKeyEvent(display, stroke.code, False, CurrentTime);
         if (stroke.shifted)
             XTestFakeKeyEvent(display, shift, False, CurrentTime);
+    };
+    for (size_t i = 0; i + 1 < strokes.size(); ++i)
+        press(strokes[i]);
+    if (!strokes.empty()) {
+        if (Stamped()) {
+            // The last key comes after this moment: a stamp later than it means the target
+            // has handled every key of the batch.
+            XSync(display, False);
+            stampAfter = ServerTime();
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            stampPending = true;
+        }
+        press(strokes.back());
     }
     XSync(display, False);
 }
@@ -267,7 +376,8 @@ void X11KeyboardOutput::Impl::TypeKeySyms(const std::vector<KeySym> &syms) {
                     flush();
                     continue;
                 }
-                const Clock::time_point free = lastPressed[slot] + kReuseAfter;
+                const Clock::time_point free =
+                    lastPressed[slot] + (Stamped() ? Clock::duration::zero() : kReuseAfter);
                 if (Clock::now() >= free)
                     break;
                 if (!codes.empty())
@@ -369,6 +479,11 @@ void X11KeyboardOutput::InsertText(std::u16string_view units) {
         XGetInputFocus(m_impl->display, &focus, &revert);
         if (focus == None)
             return;  // nobody takes typed input: the text is lost, as a posted one would be
+        Window stamp = focus != PointerRoot ? m_impl->FindStampWindow(focus) : None;
+        if (stamp != m_impl->stampWindow) {
+            m_impl->WaitForTarget();  // keys typed into the previous window
+            m_impl->stampWindow = stamp;
+        }
         m_impl->TypeKeySyms(syms);
         m_impl->restoreAt = Clock::now() + kRestoreAfter;
     }
