@@ -115,7 +115,11 @@ class DictationE2ETest : public ::testing::Test {
             }
         }
         XSetErrorHandler(previous);
-        ASSERT_TRUE(grabbed) << "the program did not take the voice key";
+        std::ifstream log(m_dir / "bin" / "word.log", std::ios::binary);
+        int status = 0;
+        const bool exited = waitpid(m_program, &status, WNOHANG) == m_program;
+        ASSERT_TRUE(grabbed) << "the program did not take the voice key"
+                             << (exited ? " (it ended)" : "") << "; word.log: " << log.rdbuf();
         // Give the speech library time to load its decoder, then take the focus back.
         Pump(std::chrono::milliseconds(1500));
         Focus();
