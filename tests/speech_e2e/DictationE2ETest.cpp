@@ -125,6 +125,11 @@ class DictationE2ETest : public ::testing::Test {
         Focus();
     }
 
+    std::string Log() {
+        std::ifstream in(m_dir / "bin" / "word.log", std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
     void Focus() {
         const auto until = Clock::now() + std::chrono::seconds(10);
         while (!m_field->hasFocus() && Clock::now() < until) {
@@ -197,7 +202,9 @@ TEST_F(DictationE2ETest, SingleUtteranceIsTypedAtTheRelease) {
         Settled(std::chrono::milliseconds(1500), std::chrono::seconds(20));
     }
     const std::string typed = m_field->toPlainText().toStdString();
-    EXPECT_LE(qvtest::WordErrorRate(first + " " + second, typed), 0.35) << typed;
+    EXPECT_LE(qvtest::WordErrorRate(first + " " + second, typed), 0.35)
+        << typed << "\nword.log:\n"
+        << Log();
     EXPECT_NE(typed.find("weather"), std::string::npos) << typed;
     EXPECT_NE(typed.find("station"), std::string::npos) << typed;
 }
@@ -223,7 +230,9 @@ TEST_F(DictationE2ETest, ContinuousDictationTypesEachPhraseAndCorrectsItself) {
     Tap(kVoiceUpKey);
     const std::string typed =
         Settled(std::chrono::milliseconds(1500), std::chrono::seconds(20)).toStdString();
-    EXPECT_LE(qvtest::WordErrorRate(first + " " + second, typed), 0.35) << typed;
+    EXPECT_LE(qvtest::WordErrorRate(first + " " + second, typed), 0.35)
+        << typed << "\nword.log:\n"
+        << Log();
     EXPECT_NE(typed.find("coffee"), std::string::npos) << typed;
     EXPECT_NE(typed.find("weather"), std::string::npos) << typed;
 }
