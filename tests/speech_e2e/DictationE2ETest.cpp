@@ -105,7 +105,7 @@ class DictationE2ETest : public ::testing::Test {
         ASSERT_TRUE(!exited && HasWindowOf(m_program))
             << "the program did not start" << (exited ? " (it ended)" : "")
             << "; word.log: " << log.rdbuf();
-        Pump(std::chrono::milliseconds(2000));
+        Pump(std::chrono::milliseconds(4000));
         Focus();
     }
 
@@ -208,7 +208,7 @@ TEST_F(DictationE2ETest, SingleUtteranceIsTypedAtTheRelease) {
         Pump(std::chrono::milliseconds(300));
         EXPECT_EQ(m_field->toPlainText(), before) << "nothing is typed before the release";
         Tap(kVoiceUpKey);
-        Settled(std::chrono::milliseconds(1500), std::chrono::seconds(20));
+        Settled(std::chrono::milliseconds(3000), std::chrono::seconds(60));
     }
     const std::string typed = m_field->toPlainText().toStdString();
     EXPECT_LE(qvtest::WordErrorRate(first + " " + second, typed), 0.35) << typed << "\nword.log:\n"
@@ -231,13 +231,13 @@ TEST_F(DictationE2ETest, ContinuousDictationTypesEachPhraseAndCorrectsItself) {
     Pump(std::chrono::milliseconds(300));
     Say(clip1);
     // The pause ends the phrase: its text arrives while the key is still held.
-    const QString afterFirst = Settled(std::chrono::milliseconds(1200), std::chrono::seconds(20));
+    const QString afterFirst = Settled(std::chrono::milliseconds(3000), std::chrono::seconds(60));
     EXPECT_FALSE(afterFirst.isEmpty()) << "the first phrase is typed at its pause";
     Say(clip2);
-    Settled(std::chrono::milliseconds(1200), std::chrono::seconds(20));
+    Settled(std::chrono::milliseconds(3000), std::chrono::seconds(60));
     Tap(kVoiceUpKey);
     const std::string typed =
-        Settled(std::chrono::milliseconds(1500), std::chrono::seconds(20)).toStdString();
+        Settled(std::chrono::milliseconds(3000), std::chrono::seconds(60)).toStdString();
     EXPECT_LE(qvtest::WordErrorRate(first + " " + second, typed), 0.35) << typed << "\nword.log:\n"
                                                                         << Log();
     EXPECT_NE(typed.find("coffee"), std::string::npos) << typed;
