@@ -161,6 +161,18 @@ class DictationE2ETest : public ::testing::Test {
             QApplication::processEvents(QEventLoop::AllEvents, 5);
     }
 
+    // Waits until the program reads the microphone (a session is recording), as a person waits
+    // for the voice key's light before speaking.
+    bool WaitForRecording() {
+        const auto until = Clock::now() + std::chrono::seconds(30);
+        while (Clock::now() < until) {
+            if (m_audio->WaitForReader(0.05))
+                return true;
+            Pump(std::chrono::milliseconds(20));
+        }
+        return false;
+    }
+
     // Plays `samples` in real time while the field handles its events.
     void Say(const std::vector<int16_t> &samples) {
         m_audio->Queue(samples);
@@ -206,7 +218,7 @@ TEST_F(DictationE2ETest, SingleUtteranceIsTypedAtTheRelease) {
     for (const auto *clip : {&clip1, &clip2}) {
         const QString before = m_field->toPlainText();
         Tap(kVoiceDownKey);
-        Pump(std::chrono::milliseconds(300));
+        ASSERT_TRUE(WaitForRecording());
         Say(*clip);
         Pump(std::chrono::milliseconds(300));
         EXPECT_EQ(m_field->toPlainText(), before) << "nothing is typed before the release";
@@ -231,11 +243,12 @@ TEST_F(DictationE2ETest, ContinuousDictationTypesEachPhraseAndCorrectsItself) {
     Launch(std::string("engine = sphinx, model.zh_cn = ") + kEnglishModel);
 
     Tap(kVoiceDownKey);
-    Pump(std::chrono::milliseconds(300));
+    ASSERT_TRUE(WaitForRecording());
     Say(clip1);
     // The pause ends the phrase: its text arrives while the key is still held.
     const QString afterFirst = Typed(QString());
     EXPECT_FALSE(afterFirst.isEmpty()) << "the first phrase is typed at its pause";
+    ASSERT_TRUE(WaitForRecording());  // the next phrase's session has started
     Say(clip2);
     const QString afterSecond = Typed(afterFirst);
     Tap(kVoiceUpKey);
