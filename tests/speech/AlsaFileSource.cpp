@@ -84,22 +84,6 @@ void AlsaFileSource::Say(const std::vector<int16_t> &samples) {
     }
 }
 
-bool AlsaFileSource::WaitForReader(double seconds) const {
-    const double until = NowSeconds() + seconds;
-    // Without a reader the writer keeps 400 ms of silence in the pipe; with one it never holds
-    // more than the piece just written (100 ms).
-    int below = 0;
-    while (NowSeconds() < until) {
-        int queued = 0;
-        ioctl(fifo_, FIONREAD, &queued);
-        below = queued <= static_cast<int>(kPieceSamples * 2 * 2) ? below + 1 : 0;
-        if (below >= 5)
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(40));
-    }
-    return false;
-}
-
 bool AlsaFileSource::Pending() const {
     std::lock_guard lock(mutex_);
     return pendingPos_ < pending_.size();

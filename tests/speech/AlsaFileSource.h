@@ -32,9 +32,6 @@ class AlsaFileSource {
     void Say(const std::vector<int16_t> &samples);
     // Appends audio without waiting.
     void Queue(const std::vector<int16_t> &samples);
-    // Waits (up to `seconds`) until a reader drains the FIFO: the capture is running. False on
-    // time-out.
-    bool WaitForReader(double seconds) const;
     // True while queued audio has not all been written.
     bool Pending() const;
     // Monotonic time (seconds) just before the writer wrote its last non-silent piece.
