@@ -31,58 +31,6 @@ bool LoadHanziMedians(const std::string &dir, const std::string &utf8Char, Ink *
     return !out->empty();
 }
 
-const Ink *HersheyFont::Glyph(char32_t c) const {
-    if (c < 32 || c - 32 >= glyphs.size())
-        return nullptr;
-    const Ink &g = glyphs[c - 32];
-    return g.empty() ? nullptr : &g;
-}
-
-bool LoadHersheyFont(const std::string &path, HersheyFont *out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    std::stringstream ss;
-    ss << in.rdbuf();
-    std::string text;
-    for (char ch : ss.str()) {
-        if (ch != '\n' && ch != '\r')
-            text.push_back(ch);
-    }
-    out->glyphs.clear();
-    out->name = path.substr(path.find_last_of('/') + 1);
-    size_t pos = 0;
-    while (pos + 8 <= text.size()) {
-        int count = 0;
-        try {
-            count = std::stoi(text.substr(pos + 5, 3));
-        } catch (...) {
-            return false;
-        }
-        pos += 8;
-        if (count < 1 || pos + 2 * count > text.size())
-            return false;
-        // The first pair is the glyph's left and right margin.
-        Ink ink;
-        Stroke cur;
-        for (int i = 1; i < count; ++i) {
-            const char a = text[pos + 2 * i], b = text[pos + 2 * i + 1];
-            if (a == ' ' && b == 'R') {
-                if (!cur.empty())
-                    ink.push_back(cur);
-                cur.clear();
-                continue;
-            }
-            cur.push_back({static_cast<double>(a - 'R'), static_cast<double>(b - 'R')});
-        }
-        if (!cur.empty())
-            ink.push_back(cur);
-        out->glyphs.push_back(std::move(ink));
-        pos += 2 * count;
-    }
-    return !out->glyphs.empty();
-}
-
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
