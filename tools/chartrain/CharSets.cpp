@@ -68,12 +68,7 @@ std::vector<Ink> HersheyGlyphs(const std::string &path) {
     std::vector<Ink> glyphs(128);
     for (int c = 33; c < 127; ++c)
         if (const inksynth::Glyph *g = face->Find(static_cast<char>(c)))
-            for (const inksynth::Stroke &s : g->strokes) {
-                Stroke stroke;
-                for (const inksynth::Point &p : s)
-                    stroke.push_back({p.x, p.y});
-                glyphs[c].push_back(std::move(stroke));
-            }
+            glyphs[c] = g->strokes;
     return glyphs;
 }
 

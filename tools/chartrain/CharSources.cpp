@@ -23,7 +23,7 @@ bool LoadHanziMedians(const std::string &dir, const std::string &utf8Char, Ink *
         for (const Json::Value &pt : stroke) {
             if (pt.size() < 2)
                 return false;
-            s.push_back({pt[0].asDouble(), 900.0 - pt[1].asDouble()});
+            s.push_back({pt[0].asFloat(), 900.0f - pt[1].asFloat()});
         }
         if (!s.empty())
             out->push_back(std::move(s));
@@ -97,13 +97,14 @@ Stroke Arc(double cx, double cy, double rx, double ry, double a0, double a1, int
     Stroke s;
     for (int i = 0; i <= n; ++i) {
         const double a = a0 + (a1 - a0) * i / n;
-        s.push_back({cx + rx * std::cos(a), cy + ry * std::sin(a)});
+        s.push_back(
+            {static_cast<float>(cx + rx * std::cos(a)), static_cast<float>(cy + ry * std::sin(a))});
     }
     return s;
 }
 
 Ink LineGesture(double angle) {
-    const double dx = std::cos(angle), dy = std::sin(angle);
+    const float dx = static_cast<float>(std::cos(angle)), dy = static_cast<float>(std::sin(angle));
     return {Line({{50 - 45 * dx, 50 - 45 * dy}, {50 + 45 * dx, 50 + 45 * dy}})};
 }
 
@@ -233,7 +234,8 @@ Ink GestureInk(int code) {
             Stroke s;
             for (int i = 0; i <= 48; ++i) {
                 const double a = i * (3 * kPi) / 48, r = 5 + 40.0 * i / 48;
-                s.push_back({50 + r * std::cos(a), 50 + r * std::sin(a)});
+                s.push_back({static_cast<float>(50 + r * std::cos(a)),
+                             static_cast<float>(50 + r * std::sin(a))});
             }
             return {s};
         }
