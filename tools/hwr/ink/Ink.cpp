@@ -1,5 +1,6 @@
 #include "Ink.h"
 
+#include <cctype>
 #include <fstream>
 #include <sstream>
 
@@ -68,7 +69,12 @@ InkFormat DetectFormat(const std::string &content) {
            (content[i] == ' ' || content[i] == '\t' || content[i] == '\r' || content[i] == '\n')) {
         ++i;
     }
-    return i < content.size() && content[i] == '<' ? InkFormat::InkML : InkFormat::Raw;
+    // A tag starts with a name, "<?" or "<!": raw stroke data whose first x is 60 also starts
+    // with '<', followed by the coordinate's high byte.
+    const bool tag = i + 1 < content.size() && content[i] == '<' &&
+                     (std::isalpha(static_cast<unsigned char>(content[i + 1])) ||
+                      content[i + 1] == '?' || content[i + 1] == '!');
+    return tag ? InkFormat::InkML : InkFormat::Raw;
 }
 
 std::string ToRawBytes(const std::vector<int16_t> &data) {
