@@ -1,6 +1,5 @@
 #include "Ink.h"
 
-#include <cctype>
 #include <fstream>
 #include <sstream>
 
@@ -69,12 +68,10 @@ InkFormat DetectFormat(const std::string &content) {
            (content[i] == ' ' || content[i] == '\t' || content[i] == '\r' || content[i] == '\n')) {
         ++i;
     }
-    // A tag starts with a name, "<?" or "<!": raw stroke data whose first x is 60 also starts
-    // with '<', followed by the coordinate's high byte.
-    const bool tag = i + 1 < content.size() && content[i] == '<' &&
-                     (std::isalpha(static_cast<unsigned char>(content[i + 1])) ||
-                      content[i + 1] == '?' || content[i + 1] == '!');
-    return tag ? InkFormat::InkML : InkFormat::Raw;
+    // Markup, not just a '<': raw stroke data begins with that byte whenever the first x is 60.
+    bool markup = content.compare(i, 2, "<?") == 0 || content.compare(i, 2, "<!") == 0 ||
+                  content.compare(i, 4, "<ink") == 0;
+    return markup ? InkFormat::InkML : InkFormat::Raw;
 }
 
 std::string ToRawBytes(const std::vector<int16_t> &data) {
