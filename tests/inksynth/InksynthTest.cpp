@@ -1,5 +1,5 @@
 // The synthesiser's building blocks: the stroke-font reader, raw stroke data, reproducibility
-// of samples from a seed, and the pen model's geometry.
+// of samples from a seed, writers' own letter shapes, links and the pen model's geometry.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,6 +8,7 @@
 #include <string>
 
 #include "inksynth/Augment.h"
+#include "inksynth/Hand.h"
 #include "inksynth/InkPng.h"
 #include "inksynth/OutlineFace.h"
 #include "inksynth/SampleMaker.h"
@@ -140,7 +141,8 @@ TEST(TextComposerTest, DelayedMarksAreWrittenAfterTheWord) {
     std::string err;
     auto face = ParseHersheyFace(TinyFace(), &err);
     ASSERT_TRUE(face) << err;
-    TextComposer composer(*face, nullptr);
+    Hand hand = Hand::Plain(*face, nullptr);
+    TextComposer composer(hand);
     WriterStyle style;
     style.letterJitter = 0;
     style.delayMarks = 1;
@@ -152,6 +154,91 @@ TEST(TextComposerTest, DelayedMarksAreWrittenAfterTheWord) {
     style.delayMarks = 0;
     Ink inOrder = composer.Layout("iu", style, rng);
     EXPECT_LT(BoundsOf(inOrder.strokes[1]).maxY, -0.9f);
+}
+
+TEST(TextComposerTest, PrintLettersLinkWhenTheWriterConnects) {
+    std::string err;
+    auto face = ParseHersheyFace(TinyFace(), &err);
+    ASSERT_TRUE(face) << err;
+    Hand hand = Hand::Plain(*face, nullptr);
+    TextComposer composer(hand);
+    WriterStyle style;
+    style.letterJitter = 0;
+    style.letterGap = 0.1f;
+    Random rng(2);
+    // "uu": two strokes each; a link runs the second stroke of the first u into the second u.
+    EXPECT_EQ(composer.Layout("uu", style, rng).strokes.size(), 4u);
+    style.connect = 1;
+    Ink linked = composer.Layout("uu", style, rng);
+    ASSERT_EQ(linked.strokes.size(), 3u);
+    EXPECT_GT(BoundsOf(linked.strokes[1]).Width(), 1.0f);  // it spans both letters
+    // Never across a word gap.
+    EXPECT_EQ(composer.Layout("u u", style, rng).strokes.size(), 4u);
+}
+
+bool SameStrokes(const HandGlyph &a, const HandGlyph &b) {
+    if (a.strokes.size() != b.strokes.size())
+        return false;
+    for (size_t i = 0; i < a.strokes.size(); ++i) {
+        if (a.strokes[i].size() != b.strokes[i].size())
+            return false;
+        for (size_t k = 0; k < a.strokes[i].size(); ++k)
+            if (std::fabs(a.strokes[i][k].x - b.strokes[i][k].x) > 1e-4f ||
+                std::fabs(a.strokes[i][k].y - b.strokes[i][k].y) > 1e-4f)
+                return false;
+    }
+    return true;
+}
+
+TEST(HandTest, EachWriterFormsTheFacesLettersInOwnWay) {
+    std::string err;
+    auto face = ParseHersheyFace(TinyFace(), &err);
+    ASSERT_TRUE(face) << err;
+    Hand plain = Hand::Plain(*face, nullptr);
+    // In x-height units: 'u' sits on the baseline and reaches the x-height.
+    Box u;
+    for (const Stroke &st : plain.Find('u')->strokes)
+        for (Point p : st)
+            u.Add(p);
+    EXPECT_NEAR(u.minY, -1, 1e-5);
+    EXPECT_NEAR(u.maxY, 0, 0.8);
+    WriterStyle style;
+    style.reverse = 0;
+    Random rng(9);
+    // No variation: the face's own glyphs.
+    EXPECT_TRUE(
+        SameStrokes(*Hand::Draw({{&*face, 1}}, nullptr, style, rng).Find('u'), *plain.Find('u')));
+    style.shapeVariation = 0.8f;
+    Hand a = Hand::Draw({{&*face, 1}}, nullptr, style, rng);
+    Hand b = Hand::Draw({{&*face, 1}}, nullptr, style, rng);
+    EXPECT_FALSE(SameStrokes(*a.Find('H'), *plain.Find('H')));
+    EXPECT_FALSE(SameStrokes(*a.Find('H'), *b.Find('H')));
+    // Still a letter of about the same size.
+    Box h;
+    for (const Stroke &st : a.Find('H')->strokes)
+        for (Point p : st)
+            h.Add(p);
+    EXPECT_NEAR(h.maxY, 0, 0.4);
+    EXPECT_NEAR(h.minY, plain.Find('H')->strokes[0][0].y, 0.6);
+}
+
+TEST(HandTest, CapitalsOnlyFacesWriteOnlyCapitals) {
+    std::string err;
+    auto face = ParseHersheyFace(TinyFace(), &err);
+    auto caps = ParseHersheyFace(TinyFace(), &err);
+    ASSERT_TRUE(face && caps) << err;
+    caps->name = "caps";
+    caps->capitalsOnly = true;
+    WriterStyle style;
+    style.mixFaces = 1;  // every letter borrowed if it could be
+    for (uint64_t seed = 0; seed < 20; ++seed) {
+        Random rng(seed);
+        Hand hand = Hand::Draw({{&*face, 1}, {&*caps, 100}}, nullptr, style, rng);
+        EXPECT_NE(hand.name(), "caps");
+        // A capitals-only face is scaled by its cap height, the main face by its x-height: the
+        // same 'u' glyph comes out at one size only when it is the main face's.
+        EXPECT_TRUE(SameStrokes(*hand.Find('u'), *Hand::Plain(*face, nullptr).Find('u')));
+    }
 }
 
 TEST(AugmentTest, PenSpeedSamplingFollowsTheStepAndKeepsTheEnds) {

@@ -6,6 +6,7 @@
 #include <random>
 
 #include "Ctc.h"
+#include "Labels.h"
 #include "V7Net.h"
 #include "WeightLayout.h"
 
@@ -55,15 +56,19 @@ TEST(V7NetGradient, BackpropagationMatchesCentralDifferencesInEveryArray) {
     }
 }
 
-TEST(V7NetGradient, CtcGradientMatchesCentralDifferencesOfTheLogits) {
-    // Loss as a function of the logits directly, with a softmax in between.
-    std::mt19937 rng(3);
-    std::uniform_real_distribution<double> u(-2, 2);
-    const int T = 6, K = kClasses;
-    std::vector<double> z(size_t(T) * K);
-    for (double &v : z)
-        v = u(rng);
-    auto loss = [&](std::vector<double> *dl) {
+// Random logits of T frames and their softmax.
+struct Logits {
+    std::vector<double> z;
+    int T;
+    Logits(int frames, unsigned seed) : T(frames) {
+        std::mt19937 rng(seed);
+        std::uniform_real_distribution<double> u(-2, 2);
+        z.resize(size_t(T) * kClasses);
+        for (double &v : z)
+            v = u(rng);
+    }
+    std::vector<double> Prob() const {
+        const int K = kClasses;
         std::vector<double> p(z.size());
         for (int t = 0; t < T; ++t) {
             double m = -1e30, s = 0;
@@ -74,20 +79,63 @@ TEST(V7NetGradient, CtcGradientMatchesCentralDifferencesOfTheLogits) {
             for (int k = 0; k < K; ++k)
                 p[size_t(t) * K + k] /= s;
         }
-        std::vector<double> tmp;
-        return CtcLoss(p, T, K, kBlank, {3, 3, 9}, dl ? *dl : tmp);
+        return p;
+    }
+};
+
+TEST(V7NetGradient, CtcGradientMatchesCentralDifferencesOfTheLogits) {
+    struct Row {
+        std::vector<int> labels;
+        int optional;
     };
-    std::vector<double> dl;
-    ASSERT_GT(loss(&dl), 0);
-    for (size_t i :
-         {size_t(0), size_t(3), size_t(K + 3), size_t(2 * K + kBlank), size_t(5 * K + 9)}) {
-        double keep = z[i];
-        z[i] = keep + 1e-6;
-        double up = loss(nullptr);
-        z[i] = keep - 1e-6;
-        double down = loss(nullptr);
-        z[i] = keep;
-        EXPECT_NEAR((up - down) / 2e-6, dl[i], 1e-6) << "logit " << i;
+    // A repeat; an optional word gap inside, at the start and between equal letters.
+    const Row rows[] = {
+        {{3, 3, 9}, -1}, {{3, kGap, 9}, kGap}, {{kGap, 4, 4}, kGap}, {{5, kGap, 5}, kGap}};
+    for (const Row &row : rows) {
+        Logits x(6, 3);
+        auto loss = [&](std::vector<double> *dl) {
+            std::vector<double> tmp;
+            return CtcLoss(x.Prob(), x.T, kClasses, kBlank, row.labels, dl ? *dl : tmp,
+                           row.optional);
+        };
+        std::vector<double> dl;
+        ASSERT_GT(loss(&dl), 0);
+        const size_t K = kClasses;
+        for (size_t i : {size_t(0), size_t(3), K + 3, 2 * K + kBlank, 5 * K + 9, 3 * K + kGap}) {
+            double keep = x.z[i];
+            x.z[i] = keep + 1e-6;
+            double up = loss(nullptr);
+            x.z[i] = keep - 1e-6;
+            double down = loss(nullptr);
+            x.z[i] = keep;
+            EXPECT_NEAR((up - down) / 2e-6, dl[i], 1e-6) << "logit " << i;
+        }
+    }
+}
+
+TEST(V7NetGradient, AnOptionalGapAddsTheLabellingsWithAndWithoutIt) {
+    // Every labelling must be counted once: P(a * b, gap optional) = P(a * b) + P(a b).
+    Logits x(7, 5);
+    std::vector<double> p = x.Prob(), dl;
+    for (const std::vector<int> &with :
+         {std::vector<int>{27, kGap, 28}, std::vector<int>{27, kGap, 27, kGap, 30}}) {
+        std::vector<int> without;
+        for (int l : with)
+            if (l != kGap)
+                without.push_back(l);
+        double both = std::exp(-CtcLoss(p, x.T, kClasses, kBlank, with, dl, kGap));
+        double sum = 0;
+        // All ways of keeping or dropping each gap.
+        int gaps = int(with.size() - without.size());
+        for (int mask = 0; mask < (1 << gaps); ++mask) {
+            std::vector<int> kept;
+            int g = 0;
+            for (int l : with)
+                if (l != kGap || (mask >> g++) & 1)
+                    kept.push_back(l);
+            sum += std::exp(-CtcLoss(p, x.T, kClasses, kBlank, kept, dl));
+        }
+        EXPECT_NEAR(both, sum, 1e-12 + 1e-9 * sum);
     }
 }
 

@@ -6,6 +6,7 @@
 //   inkgen render IN.raw OUT.png
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -30,6 +31,8 @@ const char kUsage[] =
     "  inkgen show --seed S --index I --png OUT.png [--faces ...] [--text TEXT]\n"
     "      renders one sample of a seed (with another text if given)\n"
     "  inkgen render IN.raw OUT.png\n"
+    "  inkgen sheet --seed S --count N --png OUT.png [--first I] [--faces ...] [--text TEXT]\n"
+    "      renders samples I..I+N-1 one under the other (a look at many writers at once)\n"
     "faces: futural (print), scripts (script letters one by one), cursive (joined); outline\n"
     "  fonts thinned to centre lines: dkg dkg-italic rufscript comicneue comicneue-italic\n"
     "  breip delphine stevehand dancingscript\n";
@@ -200,6 +203,43 @@ int Show(const Args &a) {
     return 0;
 }
 
+int Sheet(const Args &a) {
+    uint64_t seed = 0, count = 0, first = 0;
+    std::string png = a.Get("png");
+    if (png.empty() || !ParseNumber(a.Get("seed"), seed) || !ParseNumber(a.Get("count"), count) ||
+        !ParseNumber(a.Get("first", "0"), first)) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    Setup s(a.Get("hershey", "/usr/share/hershey-fonts"));
+    if (!Prepare(a, s))
+        return 1;
+    SampleMaker maker(s.choices, s.fallback, *s.texts, MixFor(a), seed);
+    std::string text = a.Get("text");
+    Ink sheet;
+    float y = 0;
+    for (uint64_t i = first; i < first + count; ++i) {
+        Sample sample = text.empty() ? maker.Make(i) : maker.MakeWithText(i, text);
+        // Each writing scaled to a common height so that small and large writers compare.
+        Box b = BoundsOf(sample.ink);
+        float k = b.Height() > 0 ? 60.0f / std::max(b.Height(), 20.0f) : 1.0f;
+        for (Stroke &st : sample.ink.strokes) {
+            for (Point &p : st)
+                p = {(p.x - b.minX) * k, (p.y - b.minY) * k + y};
+            sheet.strokes.push_back(std::move(st));
+        }
+        y += std::max(b.Height(), 20.0f) * k + 16;
+        std::printf("%llu\t%s\t%s\n", (unsigned long long)i, sample.text.c_str(),
+                    sample.face.c_str());
+    }
+    std::string err;
+    if (!WriteInkPng(png, sheet, PngOptions{}, &err)) {
+        std::fprintf(stderr, "inkgen: %s\n", err.c_str());
+        return 1;
+    }
+    return 0;
+}
+
 int Render(const Args &a) {
     if (a.plain.size() != 2) {
         std::fputs(kUsage, stderr);
@@ -230,6 +270,8 @@ int main(int argc, char **argv) {
         return Show(a);
     if (cmd == "render")
         return Render(a);
+    if (cmd == "sheet")
+        return Sheet(a);
     std::fputs(kUsage, stderr);
     return 2;
 }

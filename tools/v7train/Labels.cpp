@@ -8,13 +8,21 @@ namespace v7train {
 
 std::vector<int> TextToLabels(const std::string &text) {
     std::vector<int> out;
+    bool gap = false;
     for (char c : text) {
+        int label = -1;
         if (c >= 'A' && c <= 'Z')
-            out.push_back(1 + (c - 'A'));
+            label = 1 + (c - 'A');
         else if (c >= 'a' && c <= 'z')
-            out.push_back(27 + (c - 'a'));
-        else if (c != ' ')
-            out.push_back(0);
+            label = 27 + (c - 'a');
+        else if (c == ' ')
+            gap = true;
+        if (label < 0)
+            continue;
+        if (gap && !out.empty())
+            out.push_back(kGap);
+        gap = false;
+        out.push_back(label);
     }
     return out;
 }
@@ -33,7 +41,7 @@ std::string GreedyDecode(const float *prob, int frames) {
     for (int t = 0; t < frames; ++t) {
         const float *p = prob + size_t(t) * kClasses;
         int k = int(std::max_element(p, p + kClasses) - p);
-        if (k != last && k != kBlank && k != 0)
+        if (k != last && k != kBlank && k != kGap)
             out.push_back(k <= 26 ? char('A' + k - 1) : char('a' + k - 27));
         last = k;
     }

@@ -1,5 +1,6 @@
-// The V7 network's label set and the texts of training samples: "*" (any character that is not
-// a letter: digits and punctuation), "A".."Z", "a".."z", then the blank.
+// The V7 network's label set and the texts of training samples: "*", "A".."Z", "a".."z", then
+// the blank. "*" is the gap between two words: the decoder reads it as a space, as it reads the
+// blank. Digits and punctuation have no label; training texts leave them out.
 #pragma once
 
 #include <string>
@@ -7,7 +8,11 @@
 
 namespace v7train {
 
-// Class indexes of a text: letters by label, spaces left out, anything else "*" (0).
+// The label of the gap between words.
+constexpr int kGap = 0;
+
+// Class indexes of a text: letters by label, "*" between words (once, however many spaces),
+// anything else left out.
 std::vector<int> TextToLabels(const std::string &text);
 // The letters a perfect recogniser would return: spaces and non-letters left out.
 std::string RecognisableLetters(const std::string &text);

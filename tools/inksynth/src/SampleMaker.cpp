@@ -2,6 +2,7 @@
 
 #include <fstream>
 
+#include "inksynth/Hand.h"
 #include "inksynth/OutlineFace.h"
 #include "inksynth/TextComposer.h"
 
@@ -13,6 +14,7 @@ struct FaceSource {
     const char *name;
     const char *file;
     bool joined;
+    bool capitalsOnly = false;
 };
 
 constexpr FaceSource kHersheyFaces[] = {
@@ -22,8 +24,9 @@ constexpr FaceSource kHersheyFaces[] = {
 };
 
 // Handwriting outline fonts of Debian's font packages, under the fonts folder. Faces whose
-// lower case are small capitals, outlined letters or hairlines that break when thinned are left
-// out: their centre lines would teach wrong shapes.
+// lower case are small capitals serve capitals only; outlined letters or hairlines that break
+// when thinned (femkeklaver, Ecolier, some of the BecauseWe faces) are left out: their centre
+// lines would teach wrong shapes.
 constexpr FaceSource kOutlineFaces[] = {
     {"dkg", "truetype/fifthhorseman/dkg.ttf", false},  // fonts-dkg-handwriting
     {"dkg-italic", "truetype/fifthhorseman/dkgIt.ttf", false},
@@ -34,7 +37,18 @@ constexpr FaceSource kOutlineFaces[] = {
     {"delphine", "truetype/sjfonts/Delphine.ttf", false},  // fonts-sjfonts
     {"stevehand", "truetype/sjfonts/SteveHand.ttf", false},
     {"dancingscript", "opentype/dancingscript/DancingScript-Regular.otf",
-     false},  // fonts-dancingscript
+     false},                                                                 // fonts-dancingscript
+    {"kristi", "truetype/kristi/Kristi.ttf", false},                         // fonts-kristi
+    {"klee", "truetype/klee/KleeOne-Regular.ttf", false},                    // fonts-klee
+    {"kaushan", "opentype/kaushanscript/KaushanScript-Regular.otf", false},  // fonts-kaushanscript
+    {"yusei", "truetype/yusei-magic/YuseiMagic-Regular.ttf", false},         // fonts-yusei-magic
+    {"havana", "opentype/havana/Havana-Regular.otf", false},                 // fonts-havana
+    {"kiloji", "truetype/kiloji/kiloji.ttf", false},                         // fonts-kiloji
+    {"chancery", "opentype/urw-base35/Z003-MediumItalic.otf", false},        // fonts-urw-base35
+    {"tomson", "truetype/tomsontalks/TomsonTalks.ttf", false, true},         // fonts-tomsontalks
+    {"humorsans", "truetype/humor-sans/Humor-Sans.ttf", false, true},        // fonts-humor-sans
+    {"bwlearn", "opentype/bwht/BecauseWeLearn-Regular.otf", false, true},    // fonts-bwht
+    {"bwmentor", "opentype/bwht/BecauseWeMentor-Regular.otf", false, true},
 };
 
 // Rendering size of outline glyphs: fine enough for the thinning to keep thin strokes whole.
@@ -81,6 +95,7 @@ const StrokeFace *FaceLibrary::Get(const std::string &name, std::string *error) 
         if (!face)
             return nullptr;
         face->name = name;
+        face->capitalsOnly = src.capitalsOnly;
         faces_.push_back(std::make_unique<StrokeFace>(std::move(*face)));
         return faces_.back().get();
     }
@@ -89,35 +104,30 @@ const StrokeFace *FaceLibrary::Get(const std::string &name, std::string *error) 
     return nullptr;
 }
 
-Sample SampleMaker::Build(uint64_t index, const std::string *text) const {
+Sample SampleMaker::Build(uint64_t index, const std::string *text, const TextMix &mix) const {
     Random rng(Mix(Mix(seed_) ^ index));
-    float total = 0;
-    for (const FaceChoice &f : faces_)
-        total += f.weight;
-    double r = rng.Unit() * total;
-    const StrokeFace *face = faces_.back().face;
-    for (const FaceChoice &f : faces_) {
-        if (r < f.weight) {
-            face = f.face;
-            break;
-        }
-        r -= f.weight;
-    }
     Sample s;
     s.style = WriterStyle::Draw(rng);
-    s.text = text ? *text : texts_.Text(rng, mix_);
-    s.face = face->name;
-    TextComposer composer(*face, fallback_);
-    s.ink = composer.Write(s.text, s.style, rng);
+    std::vector<Hand::Source> sources;
+    for (const FaceChoice &f : faces_)
+        sources.push_back({f.face, f.weight});
+    Hand hand = Hand::Draw(sources, fallback_, s.style, rng);
+    s.text = text ? *text : texts_.Text(rng, mix);
+    s.face = hand.name();
+    s.ink = TextComposer(hand).Write(s.text, s.style, rng);
     return s;
 }
 
 Sample SampleMaker::Make(uint64_t index) const {
-    return Build(index, nullptr);
+    return Build(index, nullptr, mix_);
+}
+
+Sample SampleMaker::Make(uint64_t index, const TextMix &mix) const {
+    return Build(index, nullptr, mix);
 }
 
 Sample SampleMaker::MakeWithText(uint64_t index, const std::string &text) const {
-    return Build(index, &text);
+    return Build(index, &text, mix_);
 }
 
 bool WriteLabels(const std::string &dir, const std::vector<LabelledItem> &items,

@@ -29,6 +29,12 @@ WriterStyle WriterStyle::Draw(Random &rng, float tidy) {
     s.strokeBreak = float(rng.Uniform(0.0, 0.08 * m));
     s.delayMarks = float(rng.Uniform(0.0, 1.0));
     s.reverse = float(rng.Uniform(0.0, 0.08 * m));
+    s.shapeVariation = float(rng.Uniform(0.1, 0.35 + 0.65 * m));
+    s.mixFaces = rng.Chance(0.6) ? float(rng.Uniform(0.05, 0.2 + 0.4 * m)) : 0.0f;
+    s.reorderStrokes = float(rng.Uniform(0.0, 0.3 * m));
+    s.liftMerge = float(rng.Uniform(0.0, 0.6 * m));
+    // Most print writers link some letters; a few link nearly all of them.
+    s.connect = rng.Chance(0.55) ? float(rng.Uniform(0.1, 0.4 + 0.5 * m)) : 0.0f;
     return s;
 }
 
@@ -37,10 +43,12 @@ std::string WriterStyle::Describe() const {
     std::snprintf(buf, sizeof buf,
                   "xh=%.1f slant=%.1f width=%.2f gap=%.2f word=%.2f asc=%.2f desc=%.2f "
                   "base=%.2f/%.1f angle=%.1f jitter=%.2f elastic=%.3f tremor=%.2f step=%.1f "
-                  "slow=%.2f round=%.2f lift=%.2f break=%.2f delay=%.2f reverse=%.2f",
+                  "slow=%.2f round=%.2f lift=%.2f break=%.2f delay=%.2f reverse=%.2f shape=%.2f "
+                  "mix=%.2f reorder=%.2f merge=%.2f connect=%.2f",
                   xHeight, slantDeg, widthScale, letterGap, wordGap, ascender, descender,
                   baselineAmp, baselineWave, lineAngleDeg, letterJitter, elastic, tremor, penStep,
-                  slowdown, rounding, joinLift, strokeBreak, delayMarks, reverse);
+                  slowdown, rounding, joinLift, strokeBreak, delayMarks, reverse, shapeVariation,
+                  mixFaces, reorderStrokes, liftMerge, connect);
     return buf;
 }
 

@@ -17,7 +17,8 @@ namespace inksynth {
 
 // The faces the synthesiser knows, by name: Hershey faces ("futural" print, "scripts" script
 // letters written one by one, "cursive" the same letters joined) found in `hersheyDir`, and
-// handwriting outline fonts ("dkg", "rufscript", "comicneue", ...) under `fontsDir`.
+// handwriting outline fonts ("dkg", "rufscript", "comicneue", ...) under `fontsDir`. Each
+// sample's writer forms letters mostly as one face does, some as others (see Hand).
 class FaceLibrary {
   public:
     explicit FaceLibrary(std::string hersheyDir, std::string fontsDir = "/usr/share/fonts")
@@ -50,11 +51,13 @@ class SampleMaker {
         : faces_(std::move(faces)), fallback_(fallback), texts_(texts), mix_(mix), seed_(seed) {}
 
     Sample Make(uint64_t index) const;
+    // The same writer, with a text drawn from another mix (a curriculum changes it over time).
+    Sample Make(uint64_t index, const TextMix &mix) const;
     // The same writer and face as Make(index) would use, writing a given text.
     Sample MakeWithText(uint64_t index, const std::string &text) const;
 
   private:
-    Sample Build(uint64_t index, const std::string *text) const;
+    Sample Build(uint64_t index, const std::string *text, const TextMix &mix) const;
     std::vector<FaceChoice> faces_;
     const StrokeFace *fallback_;
     const TextSampler &texts_;

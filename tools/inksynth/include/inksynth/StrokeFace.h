@@ -27,6 +27,8 @@ class StrokeFace {
     std::string name;
     // Letters of a joined (cursive) face meet at their margins; the composer links them.
     bool joined = false;
+    // The lower case repeats the capitals: the face serves capitals only.
+    bool capitalsOnly = false;
     // Vertical metrics in font units (y down): bottom of 'x', top of 'u', top of 'H'.
     float baseline = 0, xTop = -1, capTop = -2;
 

@@ -1,6 +1,6 @@
 // Draws the texts of synthetic samples from an English word list with frequencies: single words
-// and short lines, with capitals, numbers and punctuation mixed in, and some random letter
-// strings so that the recogniser learns letters rather than only words.
+// and short lines, with capitals (and, on request, numbers and punctuation) mixed in, and some
+// random letter strings so that the recogniser learns letters rather than only words.
 #pragma once
 
 #include <optional>
@@ -17,9 +17,10 @@ struct TextMix {
     float randomLetters = 0.08f;  // chance that a word is a random letter string
     float titleCase = 0.12f;      // chance that a word is capitalised (first word: twice that)
     float upperCase = 0.04f;      // chance that a word is all capitals
-    float punctuation = 0.05f;    // chance of a mark after a word
-    float number = 0.03f;         // chance that a word is a number
-    float flatten = 0.6f;         // word chance ~ count^flatten: 1 = as in speech, 0 = uniform
+    // The V7 network has labels for letters only: by default no digits or punctuation.
+    float punctuation = 0;  // chance of a mark after a word
+    float number = 0;       // chance that a word is a number
+    float flatten = 0.6f;   // word chance ~ count^flatten: 1 = as in speech, 0 = uniform
 };
 
 class TextSampler {

@@ -29,6 +29,12 @@ struct WriterStyle {
     float strokeBreak = 0.03f;  // chance that a stroke is broken by a short lift
     float delayMarks = 0.5f;    // chance that i-dots and t-bars are written after the word
     float reverse = 0.03f;      // chance that a separate stroke is drawn the other way round
+    // Letter shapes (used when the writer's hand is drawn, see Hand):
+    float shapeVariation = 0;  // how far the writer's letters depart from the face's, 0..1
+    float mixFaces = 0;        // chance that a letter is formed as in another face
+    float reorderStrokes = 0;  // chance that a letter's strokes are written in another order
+    float liftMerge = 0;       // chance that strokes that meet are drawn without a lift
+    float connect = 0;         // chance that print letters are linked by a connecting stroke
 
     // A writer drawn at random; `tidy` in [0, 1] narrows every spread towards neat writing.
     static WriterStyle Draw(Random &rng, float tidy = 0);
