@@ -110,6 +110,10 @@ void CDialog::ShowWindow(int showState) {
     }
 }
 
+void CDialog::SetToolWindow(bool tool) {
+    setWindowFlags((windowFlags() & ~Qt::WindowType_Mask) | (tool ? Qt::Tool : Qt::Dialog));
+}
+
 void CDialog::EndDialog(int result) {
     setResult(result);
     hide();
