@@ -3,6 +3,7 @@
 #include <iterator>
 
 #include "ScriptedEngine.h"
+#include "engines/pocketsphinx/SphinxEngine.h"
 
 namespace msc {
 namespace {
@@ -10,6 +11,7 @@ namespace {
 // The first entry is the default engine; add new engines above "scripted", which only plays
 // back script files for tests and demonstrations.
 const EngineEntry kEngines[] = {
+    {"sphinx", &CreateSphinxEngine},
     {"scripted", &CreateScriptedEngine},
 };
 

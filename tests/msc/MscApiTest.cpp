@@ -113,7 +113,8 @@ INSTANTIATE_TEST_SUITE_P(
         LoginCase{kLogin, "this is not an item\n", nullptr, MSC_ERROR_INVALID_PARAMS},
         LoginCase{kLogin, nullptr, "engine = scripted, script = absent.txt",
                   MSC_ERROR_ENGINE_SETUP},
-        LoginCase{kLogin, "script = s.txt\n", nullptr, MSC_ERROR_ENGINE_SETUP},  // no s.txt
+        LoginCase{kLogin, "engine = scripted\nscript = s.txt\n", nullptr,
+                  MSC_ERROR_ENGINE_SETUP},  // no s.txt
         LoginCase{kLogin, nullptr, "garbage", MSC_ERROR_INVALID_PARAMS}));
 
 TEST_F(MscApi, ScriptAppIdIsHonoured) {

@@ -1,6 +1,8 @@
 // A plug-in for the front end's tests, built on the real frame. Its answers show what reached it:
 // recognition returns the configuration it was given, the byte count and how often the library
 // was initialised since it was loaded. Keys beginning with tp_ make it fail or return odd results.
+#include <dlfcn.h>
+
 #include <cstring>
 #include <string>
 #include <vector>
@@ -11,6 +13,15 @@
 namespace {
 
 int g_libraryInits = 0;
+
+// The file name of this library, so that tests see which library served them.
+std::string LibraryName() {
+    Dl_info info;
+    if (dladdr(reinterpret_cast<void *>(&LibraryName), &info) == 0 || !info.dli_fname)
+        return "?";
+    std::string path = info.dli_fname;
+    return path.substr(path.find_last_of('/') + 1);
+}
 
 class TestPluginEngine : public qvcommon::RecogEngineInterface {
   public:
@@ -66,6 +77,7 @@ class TestPluginEngine : public qvcommon::RecogEngineInterface {
             {"cfg:" + config.ToString(), {}},
             {"bytes:" + std::to_string(length), {static_cast<uint16_t>(strokes[0])}},
             {"inits:" + std::to_string(g_libraryInits), {}},
+            {"lib:" + LibraryName(), {}},
         };
         return qvcommon::FillRecogResult(result, out);
     }

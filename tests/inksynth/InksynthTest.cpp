@@ -1,0 +1,192 @@
+// The synthesiser's building blocks: the stroke-font reader, raw stroke data, reproducibility
+// of samples from a seed, and the pen model's geometry.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "inksynth/Augment.h"
+#include "inksynth/InkPng.h"
+#include "inksynth/SampleMaker.h"
+#include "inksynth/StrokeFace.h"
+#include "inksynth/TextComposer.h"
+
+using namespace inksynth;
+
+namespace {
+
+// 95 glyphs: '!' .. '~' as a one-stroke bar, with real shapes for 'H', 'u', 'x' and 'i'.
+std::string TinyFace(const std::string &wrapAfter = "") {
+    std::string text;
+    for (int c = 32; c < 127; ++c) {
+        std::string rec;
+        if (c == ' ')
+            rec = "    1  1JZ";
+        else if (c == 'H')  // two stems and a bar, cap height 12..-9
+            rec = "    1  9F^KFK[ RYFY[ RKPYP";
+        else if (c == 'u')
+            rec = "    1  7I\\NMNXWX RWMW[";
+        else if (c == 'x')
+            rec = "    1  6I[NMW[ RWMN[";
+        else if (c == 'i')  // stem and dot: the dot is a mark written late
+            rec = "    1  6MWRMR[ RRFRG";
+        else
+            rec = "    1  3JZNMV[";
+        text += rec + wrapAfter + "\n";
+    }
+    return text;
+}
+
+}  // namespace
+
+TEST(StrokeFaceTest, ReadsGlyphsMarginsPenUpsAndMetrics) {
+    std::string err;
+    auto face = ParseHersheyFace(TinyFace(), &err);
+    ASSERT_TRUE(face) << err;
+    const Glyph *h = face->Find('H');
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(h->left, -12);  // 'F' - 'R'
+    EXPECT_EQ(h->right, 12);  // '^' - 'R'
+    ASSERT_EQ(h->strokes.size(), 3u);
+    EXPECT_EQ(h->strokes[0][0].x, -7);   // 'K'
+    EXPECT_EQ(h->strokes[0][0].y, -12);  // 'F'
+    EXPECT_EQ(face->baseline, 9);        // bottom of 'x'
+    EXPECT_EQ(face->xTop, -5);           // top of 'u'
+    EXPECT_EQ(face->capTop, -12);        // top of 'H'
+    EXPECT_EQ(face->Find('~')->strokes.size(), 1u);
+    EXPECT_EQ(face->Find('\x7f'), nullptr);
+    EXPECT_EQ(face->Find('\t'), nullptr);
+}
+
+TEST(StrokeFaceTest, RefusesBrokenFiles) {
+    struct Case {
+        const char *what;
+        std::string text;
+    };
+    std::string good = TinyFace();
+    const Case cases[] = {
+        {"truncated record", good.substr(0, good.size() - 5)},
+        {"too few glyphs", good.substr(0, good.find("\n") + 1)},
+        {"letters in the count", "    1  xJZ\n" + good},
+        {"empty", ""},
+    };
+    for (const Case &c : cases) {
+        std::string err;
+        EXPECT_FALSE(ParseHersheyFace(c.text, &err)) << c.what;
+        EXPECT_FALSE(err.empty()) << c.what;
+    }
+}
+
+TEST(InkTest, RawStrokeDataRoundTripsAndRefusesWhatTheKitRefuses) {
+    Ink ink;
+    ink.strokes = {{{1.4f, 2.6f}, {1.4f, 2.6f}, {5, 6}}, {{7, 8}}};
+    std::vector<int16_t> raw = ToRawStrokes(ink);
+    // The repeated point is dropped; each stroke ends in (-1, 0), the writing in (-1, -1).
+    EXPECT_EQ(raw, (std::vector<int16_t>{1, 3, 5, 6, -1, 0, 7, 8, -1, 0, -1, -1}));
+    Ink back;
+    ASSERT_TRUE(FromRawStrokes(raw.data(), raw.size() / 2, back));
+    ASSERT_EQ(back.strokes.size(), 2u);
+    EXPECT_EQ(back.strokes[0].size(), 2u);
+    struct Bad {
+        const char *what;
+        std::vector<int16_t> pairs;
+    };
+    const Bad bad[] = {
+        {"no end", {1, 1, -1, 0}},
+        {"empty stroke", {-1, 0, -1, -1}},
+        {"end inside a stroke", {1, 1, -1, -1}},
+        {"negative coordinate", {5, -3, -1, 0, -1, -1}},
+        {"data after the end", {1, 1, -1, 0, -1, -1, 2, 2}},
+    };
+    for (const Bad &b : bad)
+        EXPECT_FALSE(FromRawStrokes(b.pairs.data(), b.pairs.size() / 2, back)) << b.what;
+}
+
+TEST(InkTest, RawStrokeFileIsLittleEndianPairs) {
+    Ink ink;
+    ink.strokes = {{{258, 1}}};
+    std::string path = ::testing::TempDir() + "/one.raw";
+    ASSERT_TRUE(WriteRawStrokeFile(path, ink));
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(bytes, std::string("\x02\x01\x01\x00\xff\xff\x00\x00\xff\xff\xff\xff", 12));
+    Ink back;
+    std::string err;
+    ASSERT_TRUE(ReadRawStrokeFile(path, back, &err)) << err;
+    EXPECT_EQ(back.strokes[0][0].x, 258);
+}
+
+TEST(SampleMakerTest, ASampleDependsOnlyOnSeedAndIndex) {
+    std::string err;
+    auto face = ParseHersheyFace(TinyFace(), &err);
+    ASSERT_TRUE(face) << err;
+    TextSampler words = TextSampler::FromWords({"mix", "hit", "tux"}, {3, 2, 1}, 0.6f);
+    SampleMaker a({{&*face, 1}}, nullptr, words, TextMix{}, 42);
+    SampleMaker b({{&*face, 1}}, nullptr, words, TextMix{}, 42);
+    SampleMaker c({{&*face, 1}}, nullptr, words, TextMix{}, 43);
+    Sample late = a.Make(17);
+    a.Make(3);
+    Sample again = b.Make(17);  // a different history, the same sample
+    EXPECT_EQ(late.text, again.text);
+    EXPECT_EQ(ToRawStrokes(late.ink), ToRawStrokes(again.ink));
+    EXPECT_NE(ToRawStrokes(c.Make(17).ink), ToRawStrokes(late.ink));
+    EXPECT_FALSE(late.ink.strokes.empty());
+}
+
+TEST(TextComposerTest, DelayedMarksAreWrittenAfterTheWord) {
+    std::string err;
+    auto face = ParseHersheyFace(TinyFace(), &err);
+    ASSERT_TRUE(face) << err;
+    TextComposer composer(*face, nullptr);
+    WriterStyle style;
+    style.letterJitter = 0;
+    style.delayMarks = 1;
+    Random rng(1);
+    Ink ink = composer.Layout("iu", style, rng);
+    // i's stem, u's two strokes, then i's dot.
+    ASSERT_EQ(ink.strokes.size(), 4u);
+    EXPECT_LT(BoundsOf(ink.strokes.back()).maxY, -0.9f);  // the dot sits above the x-height
+    style.delayMarks = 0;
+    Ink inOrder = composer.Layout("iu", style, rng);
+    EXPECT_LT(BoundsOf(inOrder.strokes[1]).maxY, -0.9f);
+}
+
+TEST(AugmentTest, PenSpeedSamplingFollowsTheStepAndKeepsTheEnds) {
+    Ink ink;
+    ink.strokes = {{{0, 0}, {100, 0}}};
+    Random rng(5);
+    ResampleByPenSpeed(ink, 4, 0, rng);
+    const Stroke &s = ink.strokes[0];
+    EXPECT_EQ(s.front().x, 0);
+    EXPECT_EQ(s.back().x, 100);
+    // Full speed in the middle: about 100 / 4 points, fewer than with a slower pen.
+    EXPECT_GT(s.size(), 20u);
+    EXPECT_LT(s.size(), 45u);
+    Ink slow;
+    slow.strokes = {{{0, 0}, {100, 0}}};
+    ResampleByPenSpeed(slow, 2, 0, rng);
+    EXPECT_GT(slow.strokes[0].size(), s.size());
+}
+
+TEST(AugmentTest, ShearLeansTopsToTheRight) {
+    Ink ink;
+    ink.strokes = {{{0, 0}, {0, -10}}};
+    Shear(ink, 45);
+    EXPECT_NEAR(ink.strokes[0][1].x, 10, 1e-4);
+    EXPECT_EQ(ink.strokes[0][0].x, 0);
+}
+
+TEST(InkPngTest, WritesAPngFile) {
+    Ink ink;
+    ink.strokes = {{{0, 0}, {30, 10}}};
+    std::string path = ::testing::TempDir() + "/ink.png";
+    std::string err;
+    ASSERT_TRUE(WriteInkPng(path, ink, PngOptions{}, &err)) << err;
+    std::ifstream in(path, std::ios::binary);
+    char sig[8];
+    in.read(sig, 8);
+    EXPECT_EQ(std::string(sig, 8), std::string("\x89PNG\r\n\x1a\n", 8));
+    Ink empty;
+    EXPECT_FALSE(WriteInkPng(path, empty, PngOptions{}, &err));
+}

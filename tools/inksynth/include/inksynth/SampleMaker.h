@@ -1,0 +1,73 @@
+// Makes labelled synthetic samples: for sample i of a seed, a writer, a face and a text, all
+// drawn from a random source seeded by (seed, i) alone, so any sample can be made again on its
+// own and a data set is the same whatever order or chunks it is made in.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "inksynth/Ink.h"
+#include "inksynth/StrokeFace.h"
+#include "inksynth/TextSampler.h"
+#include "inksynth/WriterStyle.h"
+
+namespace inksynth {
+
+// The faces the synthesiser knows, by name: Hershey faces ("futural" print, "scripts" script
+// letters written one by one, "cursive" the same letters joined), found in `hersheyDir`.
+class FaceLibrary {
+  public:
+    explicit FaceLibrary(std::string hersheyDir) : hersheyDir_(std::move(hersheyDir)) {}
+    // Loads (once) and returns the face; null with `error` set when it cannot be had.
+    const StrokeFace *Get(const std::string &name, std::string *error);
+    static std::vector<std::string> KnownNames();
+
+  private:
+    std::string hersheyDir_;
+    std::vector<std::unique_ptr<StrokeFace>> faces_;
+};
+
+struct Sample {
+    Ink ink;
+    std::string text;
+    std::string face;
+    WriterStyle style;
+};
+
+class SampleMaker {
+  public:
+    struct FaceChoice {
+        const StrokeFace *face;
+        float weight;
+    };
+    // `fallback` writes the characters a face lacks; every pointer must outlive the maker.
+    SampleMaker(std::vector<FaceChoice> faces, const StrokeFace *fallback, const TextSampler &texts,
+                TextMix mix, uint64_t seed)
+        : faces_(std::move(faces)), fallback_(fallback), texts_(texts), mix_(mix), seed_(seed) {}
+
+    Sample Make(uint64_t index) const;
+    // The same writer and face as Make(index) would use, writing a given text.
+    Sample MakeWithText(uint64_t index, const std::string &text) const;
+
+  private:
+    Sample Build(uint64_t index, const std::string *text) const;
+    std::vector<FaceChoice> faces_;
+    const StrokeFace *fallback_;
+    const TextSampler &texts_;
+    TextMix mix_;
+    uint64_t seed_;
+};
+
+// A data set on disk: one raw stroke file per sample beside "labels.txt", whose lines are
+// "<file name><TAB><text>".
+struct LabelledItem {
+    std::string file;  // name inside the set's folder
+    std::string text;
+};
+bool WriteLabels(const std::string &dir, const std::vector<LabelledItem> &items,
+                 std::string *error);
+bool ReadLabels(const std::string &dir, std::vector<LabelledItem> &items, std::string *error);
+
+}  // namespace inksynth

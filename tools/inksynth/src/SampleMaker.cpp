@@ -1,0 +1,133 @@
+#include "inksynth/SampleMaker.h"
+
+#include <fstream>
+
+#include "inksynth/TextComposer.h"
+
+namespace inksynth {
+
+namespace {
+
+struct FaceSource {
+    const char *name;
+    const char *file;
+    bool joined;
+};
+
+constexpr FaceSource kHersheyFaces[] = {
+    {"futural", "futural.jhf", false},
+    {"scripts", "scripts.jhf", false},
+    {"cursive", "cursive.jhf", true},
+};
+
+// SplitMix64 step: spreads (seed, index) over the generator's whole state space.
+uint64_t Mix(uint64_t x) {
+    x += 0x9e3779b97f4a7c15ULL;
+    x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ULL;
+    x = (x ^ (x >> 27)) * 0x94d049bb133111ebULL;
+    return x ^ (x >> 31);
+}
+
+}  // namespace
+
+std::vector<std::string> FaceLibrary::KnownNames() {
+    std::vector<std::string> names;
+    for (const FaceSource &f : kHersheyFaces)
+        names.push_back(f.name);
+    return names;
+}
+
+const StrokeFace *FaceLibrary::Get(const std::string &name, std::string *error) {
+    for (const auto &f : faces_)
+        if (f->name == name)
+            return f.get();
+    for (const FaceSource &src : kHersheyFaces) {
+        if (name != src.name)
+            continue;
+        auto face = LoadHersheyFace(hersheyDir_ + "/" + src.file, error);
+        if (!face)
+            return nullptr;
+        face->name = name;
+        face->joined = src.joined;
+        faces_.push_back(std::make_unique<StrokeFace>(std::move(*face)));
+        return faces_.back().get();
+    }
+    if (error)
+        *error = "unknown face '" + name + "'";
+    return nullptr;
+}
+
+Sample SampleMaker::Build(uint64_t index, const std::string *text) const {
+    Random rng(Mix(Mix(seed_) ^ index));
+    float total = 0;
+    for (const FaceChoice &f : faces_)
+        total += f.weight;
+    double r = rng.Unit() * total;
+    const StrokeFace *face = faces_.back().face;
+    for (const FaceChoice &f : faces_) {
+        if (r < f.weight) {
+            face = f.face;
+            break;
+        }
+        r -= f.weight;
+    }
+    Sample s;
+    s.style = WriterStyle::Draw(rng);
+    s.text = text ? *text : texts_.Text(rng, mix_);
+    s.face = face->name;
+    TextComposer composer(*face, fallback_);
+    s.ink = composer.Write(s.text, s.style, rng);
+    return s;
+}
+
+Sample SampleMaker::Make(uint64_t index) const {
+    return Build(index, nullptr);
+}
+
+Sample SampleMaker::MakeWithText(uint64_t index, const std::string &text) const {
+    return Build(index, &text);
+}
+
+bool WriteLabels(const std::string &dir, const std::vector<LabelledItem> &items,
+                 std::string *error) {
+    std::string path = dir + "/labels.txt";
+    std::ofstream out(path, std::ios::trunc);
+    for (const LabelledItem &it : items)
+        out << it.file << '\t' << it.text << '\n';
+    if (!out.flush()) {
+        if (error)
+            *error = "cannot write " + path;
+        return false;
+    }
+    return true;
+}
+
+bool ReadLabels(const std::string &dir, std::vector<LabelledItem> &items, std::string *error) {
+    std::string path = dir + "/labels.txt";
+    std::ifstream in(path);
+    if (!in) {
+        if (error)
+            *error = "cannot open " + path;
+        return false;
+    }
+    items.clear();
+    std::string line;
+    int lineNo = 0;
+    while (std::getline(in, line)) {
+        ++lineNo;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.empty() || line[0] == '#')
+            continue;
+        size_t tab = line.find('\t');
+        if (tab == std::string::npos || tab == 0) {
+            if (error)
+                *error = path + ":" + std::to_string(lineNo) + ": expected name<TAB>text";
+            return false;
+        }
+        items.push_back({line.substr(0, tab), line.substr(tab + 1)});
+    }
+    return true;
+}
+
+}  // namespace inksynth

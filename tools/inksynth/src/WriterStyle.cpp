@@ -1,0 +1,45 @@
+#include "inksynth/WriterStyle.h"
+
+#include <cstdio>
+
+namespace inksynth {
+
+WriterStyle WriterStyle::Draw(Random &rng, float tidy) {
+    float m = 1.0f - 0.7f * tidy;  // spread multiplier
+    WriterStyle s;
+    s.xHeight = float(rng.Uniform(12, 60));
+    s.slantDeg = float(rng.Clipped(6, 10 * m, -18, 32));
+    s.widthScale = float(rng.Clipped(1.0, 0.15 * m, 0.7, 1.4));
+    s.letterGap = float(rng.Clipped(0.08, 0.12 * m, -0.12, 0.5));
+    s.wordGap = float(rng.Clipped(0.9, 0.25 * m, 0.45, 1.8));
+    s.ascender = float(rng.Clipped(1.0, 0.15 * m, 0.7, 1.35));
+    s.descender = float(rng.Clipped(1.0, 0.15 * m, 0.65, 1.35));
+    s.baselineAmp = float(rng.Uniform(0, 0.15 * m));
+    s.baselineWave = float(rng.Uniform(5, 20));
+    s.lineAngleDeg = float(rng.Clipped(0, 2.5 * m, -6, 6));
+    s.letterJitter = float(rng.Uniform(0.15, 1.0 * m + 0.15));
+    s.elastic = float(rng.Uniform(0.0, 0.09 * m));
+    s.tremor = float(rng.Uniform(0.0, 0.6 * m));
+    s.penStep = float(rng.Uniform(1.0, 7.0));
+    s.slowdown = float(rng.Uniform(0.0, 0.8));
+    s.rounding = float(rng.Uniform(0.2, 1.0));
+    s.joinLift = float(rng.Uniform(0.0, 0.35 * m));
+    s.strokeBreak = float(rng.Uniform(0.0, 0.08 * m));
+    s.delayMarks = float(rng.Uniform(0.0, 1.0));
+    s.reverse = float(rng.Uniform(0.0, 0.08 * m));
+    return s;
+}
+
+std::string WriterStyle::Describe() const {
+    char buf[512];
+    std::snprintf(buf, sizeof buf,
+                  "xh=%.1f slant=%.1f width=%.2f gap=%.2f word=%.2f asc=%.2f desc=%.2f "
+                  "base=%.2f/%.1f angle=%.1f jitter=%.2f elastic=%.3f tremor=%.2f step=%.1f "
+                  "slow=%.2f round=%.2f lift=%.2f break=%.2f delay=%.2f reverse=%.2f",
+                  xHeight, slantDeg, widthScale, letterGap, wordGap, ascender, descender,
+                  baselineAmp, baselineWave, lineAngleDeg, letterJitter, elastic, tremor, penStep,
+                  slowdown, rounding, joinLift, strokeBreak, delayMarks, reverse);
+    return buf;
+}
+
+}  // namespace inksynth
