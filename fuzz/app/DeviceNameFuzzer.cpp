@@ -18,7 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (!path.empty()) {
         // Whatever a device says of itself, its path is one a HID notification carries.
         DeviceBroadcast rendered{DBT_DEVTYP_DEVICEINTERFACE, path};
-        if (path.rfind("\\\\?\\HID#VID_", 0) != 0) __builtin_trap();
+        if (path.rfind("\\\\?\\HID#VID_", 0) != 0)
+            __builtin_trap();
         (void)DeviceMatches(rendered);
     }
     return 0;

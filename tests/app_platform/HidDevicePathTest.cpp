@@ -26,8 +26,7 @@ INSTANTIATE_TEST_SUITE_P(
                  false,
                  "\\\\?\\hid#vid_0617&pid_1004&mi_01#0003&0617&1004&0005#"
                  "{4d1e55b2-f16f-11cf-88cb-001111000030}"},
-        PathCase{"0003:00000D8C:0000013C", "usb-0000:00:14.0-2/input0", "0003:0D8C:013C.0001",
-                 true,
+        PathCase{"0003:00000D8C:0000013C", "usb-0000:00:14.0-2/input0", "0003:0D8C:013C.0001", true,
                  "\\\\?\\HID#VID_0D8C&PID_013C&MI_00#0003&0D8C&013C&0001#"
                  "{4D1E55B2-F16F-11CF-88CB-001111000030}"},
         // Bluetooth and virtual devices have no interface number.

@@ -13,7 +13,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class SingleInstanceTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir_ = fs::temp_directory_path() / ("instance-" + std::to_string(getpid()));
         fs::create_directories(dir_);

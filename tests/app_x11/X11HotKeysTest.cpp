@@ -12,10 +12,11 @@
 namespace {
 
 class Receiver : public CDialog {
-public:
+  public:
     Receiver() : CDialog(1) {}
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
-        if (message == WM_HOTKEY) keys.push_back({wParam, lParam});
+        if (message == WM_HOTKEY)
+            keys.push_back({wParam, lParam});
         return 0;
     }
     std::vector<std::pair<WPARAM, LPARAM>> keys;
@@ -30,11 +31,12 @@ void WaitFor(Receiver &r, size_t count) {
     while (r.keys.size() < count && clock.elapsed() < 1000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     // Whatever else would come, comes now.
-    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
 }
 
 class X11HotKeysTest : public testing::Test {
-protected:
+  protected:
     void TearDown() override {
         client_.MapKey(193, NoSymbol);
         client_.MapKey(194, NoSymbol);

@@ -14,10 +14,11 @@
 #include <thread>
 
 class XClient {
-public:
+  public:
     XClient() : m_display(XOpenDisplay(nullptr)) {}
     ~XClient() {
-        if (m_display) XCloseDisplay(m_display);
+        if (m_display)
+            XCloseDisplay(m_display);
     }
     XClient(const XClient &) = delete;
     XClient &operator=(const XClient &) = delete;
@@ -38,8 +39,8 @@ public:
 
     // Grabs a key on the root window for this client, as another program holding it would.
     void GrabKey(int keycode) {
-        XGrabKey(m_display, keycode, AnyModifier, DefaultRootWindow(m_display), True,
-                 GrabModeAsync, GrabModeAsync);
+        XGrabKey(m_display, keycode, AnyModifier, DefaultRootWindow(m_display), True, GrabModeAsync,
+                 GrabModeAsync);
         XSync(m_display, False);
     }
 
@@ -51,7 +52,8 @@ public:
         auto end = std::chrono::steady_clock::now() +
                    std::chrono::milliseconds(static_cast<int>(seconds * 1000));
         do {
-            if (Window w = Find(DefaultRootWindow(m_display), title)) return w;
+            if (Window w = Find(DefaultRootWindow(m_display), title))
+                return w;
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         } while (std::chrono::steady_clock::now() < end);
         return 0;
@@ -64,17 +66,19 @@ public:
         event.xclient.window = window;
         event.xclient.message_type = XInternAtom(m_display, "WM_PROTOCOLS", False);
         event.xclient.format = 32;
-        event.xclient.data.l[0] = static_cast<long>(XInternAtom(m_display, "WM_DELETE_WINDOW", False));
+        event.xclient.data.l[0] =
+            static_cast<long>(XInternAtom(m_display, "WM_DELETE_WINDOW", False));
         event.xclient.data.l[1] = CurrentTime;
         XSendEvent(m_display, window, False, NoEventMask, &event);
         XSync(m_display, False);
     }
 
-private:
+  private:
     Window Find(Window parent, const std::string &title) {
         Window root, up, *children = nullptr;
         unsigned int count = 0;
-        if (!XQueryTree(m_display, parent, &root, &up, &children, &count)) return 0;
+        if (!XQueryTree(m_display, parent, &root, &up, &children, &count))
+            return 0;
         Window found = 0;
         for (unsigned int i = 0; i < count && !found; ++i) {
             XTextProperty name;
@@ -82,13 +86,16 @@ private:
                 std::string text(reinterpret_cast<char *>(name.value), name.nitems);
                 XFree(name.value);
                 XWindowAttributes attributes;
-                if (text.rfind(title, 0) == 0 && XGetWindowAttributes(m_display, children[i], &attributes) &&
+                if (text.rfind(title, 0) == 0 &&
+                    XGetWindowAttributes(m_display, children[i], &attributes) &&
                     attributes.map_state == IsViewable)
                     found = children[i];
             }
-            if (!found) found = Find(children[i], title);
+            if (!found)
+                found = Find(children[i], title);
         }
-        if (children) XFree(children);
+        if (children)
+            XFree(children);
         return found;
     }
 

@@ -11,10 +11,11 @@
 #include <string>
 
 class XvfbServer {
-public:
+  public:
     XvfbServer() {
         int fds[2];
-        if (pipe(fds) != 0) return;
+        if (pipe(fds) != 0)
+            return;
         m_pid = fork();
         if (m_pid == 0) {
             close(fds[0]);
@@ -30,7 +31,8 @@ public:
         while (got < static_cast<ssize_t>(sizeof buffer) - 1 &&
                (n = read(fds[0], buffer + got, sizeof buffer - 1 - got)) > 0) {
             got += n;
-            if (buffer[got - 1] == '\n') break;
+            if (buffer[got - 1] == '\n')
+                break;
         }
         close(fds[0]);
         if (got > 0) {
@@ -50,7 +52,7 @@ public:
     bool Running() const { return !m_display.empty(); }
     const std::string &Display() const { return m_display; }
 
-private:
+  private:
     pid_t m_pid = -1;
     std::string m_display;
 };
