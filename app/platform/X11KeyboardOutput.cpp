@@ -1,6 +1,7 @@
 #include "X11KeyboardOutput.h"
 
 #include <X11/XKBlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
@@ -19,6 +20,13 @@ using Clock = std::chrono::steady_clock;
 
 // Time the receiving toolkit gets to fetch a changed keymap before the keys that need it.
 constexpr auto kSettle = std::chrono::milliseconds(12);
+// A toolkit fetches the keymap when it handles the change, which may be late when it is busy.
+// Most toolkits stamp their window with the time of each key press they handle
+// (_NET_WM_USER_TIME): then keycodes are rebound only once the target has handled the last key
+// typed. For the others a keycode keeps its binding this long after its last press.
+constexpr auto kReuseAfter = std::chrono::milliseconds(250);
+// How long we wait for a target's stamp before we stop relying on it for that window.
+constexpr auto kStampWait = std::chrono::milliseconds(1500);
 // Idle time after which the spare keycodes are emptied again.
 constexpr auto kRestoreAfter = std::chrono::seconds(1);
 // The mouse's voice key arrives as these keycodes on keymaps without F15/F16; binding characters
@@ -92,9 +100,19 @@ struct X11KeyboardOutput::Impl {
     bool tried = false;
     int minCode = 0, maxCode = 0, symsPerCode = 1;
     std::vector<KeyCode> spare;  // keycodes the keymap leaves empty
-    std::vector<KeySym> bound;   // what each spare keycode carries now (NoSymbol: empty)
-    std::vector<uint64_t> used;  // batch number that last used each spare keycode
-    uint64_t batch = 0;
+    KeyCode shift = 0;           // a Shift key: each spare keycode carries two characters
+    // Slots: two per spare keycode, slot 2k plain and 2k + 1 with Shift (without a Shift key
+    // only the plain ones are used).
+    std::vector<KeySym> bound;                   // what each slot carries now (NoSymbol: none)
+    std::vector<Clock::time_point> lastPressed;  // when each slot was last typed
+
+    // The target's key-press stamp (see kReuseAfter).
+    Window clock = None;  // our own window, whose property changes tell the server time
+    Atom timeAtom = None, userTimeAtom = None, userTimeWindowAtom = None;
+    Window stampWindow = None;  // where the focused window's toolkit stamps key presses
+    Window unstamped = None;    // a window whose toolkit did not stamp in time
+    bool stampPending = false;  // keys were typed since the target last showed its stamp
+    Time stampAfter = 0;        // the stamp that shows the last typed key was handled
 
     std::thread restorer;
     std::condition_variable wake;
@@ -106,7 +124,16 @@ struct X11KeyboardOutput::Impl {
     void SetKeySyms(int first, int last);
     void RestoreLocked();
     void TypeKeySyms(const std::vector<KeySym> &syms);
-    void PressBatch(const std::vector<KeyCode> &codes, int changedFirst, int changedLast);
+    struct Stroke {
+        KeyCode code;
+        bool shifted;
+    };
+    void PressBatch(const std::vector<Stroke> &strokes, int changedFirst, int changedLast);
+    Time ServerTime();
+    Window FindStampWindow(Window focus);
+    // Waits until the target has handled every key typed so far (when it stamps them).
+    void WaitForTarget();
+    bool Stamped() const { return stampWindow != None && stampWindow != unstamped; }
     void RestoreLoop();
 };
 
@@ -131,6 +158,14 @@ bool X11KeyboardOutput::Impl::Connect() {
     if (previous != OnXError)
         g_previousHandler = previous;
 
+    XSetWindowAttributes attributes{};
+    attributes.event_mask = PropertyChangeMask;
+    clock = XCreateWindow(display, DefaultRootWindow(display), -1, -1, 1, 1, 0, 0, InputOnly,
+                          CopyFromParent, CWEventMask, &attributes);
+    timeAtom = XInternAtom(display, "_QV_TYPING_TIME", False);
+    userTimeAtom = XInternAtom(display, "_NET_WM_USER_TIME", False);
+    userTimeWindowAtom = XInternAtom(display, "_NET_WM_USER_TIME_WINDOW", False);
+
     XDisplayKeycodes(display, &minCode, &maxCode);
     int count = maxCode - minCode + 1;
     KeySym *map = XGetKeyboardMapping(display, minCode, count, &symsPerCode);
@@ -147,8 +182,9 @@ bool X11KeyboardOutput::Impl::Connect() {
     }
     if (map)
         XFree(map);
-    bound.assign(spare.size(), NoSymbol);
-    used.assign(spare.size(), 0);
+    shift = XKeysymToKeycode(display, XK_Shift_L);
+    bound.assign(spare.size() * 2, NoSymbol);
+    lastPressed.assign(spare.size() * 2, Clock::time_point{});
     if (spare.empty())
         std::fprintf(stderr,
                      "typing: the keymap has no free keycode; only keys it has can be typed\n");
@@ -165,11 +201,18 @@ void X11KeyboardOutput::Impl::SetKeySyms(int first, int last) {
         return;
     std::vector<KeySym> syms(current, current + count * per);
     XFree(current);
-    for (size_t i = 0; i < spare.size(); ++i) {
-        if (spare[i] < first || spare[i] > last)
+    for (size_t k = 0; k < spare.size(); ++k) {
+        if (spare[k] < first || spare[k] > last)
             continue;
-        // The same keysym on every level: Shift or a second group changes nothing.
-        std::fill_n(syms.begin() + (spare[i] - first) * per, per, bound[i]);
+        // The plain slot on the first level of every group, the shifted one on the second; a
+        // slot without a character repeats the other one, so that no level is guessed.
+        KeySym plain = bound[2 * k], shifted = bound[2 * k + 1];
+        if (plain == NoSymbol)
+            plain = shifted;
+        if (shifted == NoSymbol)
+            shifted = plain;
+        for (int j = 0; j < per; ++j)
+            syms[(spare[k] - first) * per + j] = j % 2 ? shifted : plain;
     }
     XChangeKeyboardMapping(display, first, per, syms.data(), count);
     XSync(display, False);
@@ -178,82 +221,179 @@ void X11KeyboardOutput::Impl::SetKeySyms(int first, int last) {
 void X11KeyboardOutput::Impl::RestoreLocked() {
     if (!display || !dirty)
         return;
+    WaitForTarget();
     int first = 256, last = -1;
-    for (size_t i = 0; i < spare.size(); ++i) {
+    for (size_t i = 0; i < bound.size(); ++i) {
         if (bound[i] == NoSymbol)
             continue;
         bound[i] = NoSymbol;
-        first = std::min<int>(first, spare[i]);
-        last = std::max<int>(last, spare[i]);
+        first = std::min<int>(first, spare[i / 2]);
+        last = std::max<int>(last, spare[i / 2]);
     }
     if (last >= first)
         SetKeySyms(first, last);
     dirty = false;
 }
 
-void X11KeyboardOutput::Impl::PressBatch(const std::vector<KeyCode> &codes, int changedFirst,
+Time X11KeyboardOutput::Impl::ServerTime() {
+    XChangeProperty(display, clock, timeAtom, XA_INTEGER, 8, PropModeAppend, nullptr, 0);
+    XEvent event;
+    XWindowEvent(display, clock, PropertyChangeMask, &event);
+    return event.xproperty.time;
+}
+
+// The window whose _NET_WM_USER_TIME the focused window's toolkit updates: the focus window or
+// one of its ancestors, or the window its _NET_WM_USER_TIME_WINDOW names.
+Window X11KeyboardOutput::Impl::FindStampWindow(Window focus) {
+    for (Window w = focus; w != None;) {
+        for (Atom atom : {userTimeWindowAtom, userTimeAtom}) {
+            Atom type;
+            int format;
+            unsigned long count, after;
+            unsigned char *data = nullptr;
+            if (XGetWindowProperty(display, w, atom, 0, 1, False, AnyPropertyType, &type, &format,
+                                   &count, &after, &data) == Success &&
+                data && count == 1 && format == 32) {
+                Window found = atom == userTimeWindowAtom ? *reinterpret_cast<Window *>(data) : w;
+                XFree(data);
+                return found;
+            }
+            if (data)
+                XFree(data);
+        }
+        Window root, parent, *children = nullptr;
+        unsigned int n;
+        if (!XQueryTree(display, w, &root, &parent, &children, &n))
+            break;
+        if (children)
+            XFree(children);
+        if (parent == root)
+            break;
+        w = parent;
+    }
+    return None;
+}
+
+void X11KeyboardOutput::Impl::WaitForTarget() {
+    if (!stampPending || !Stamped())
+        return;
+    const Clock::time_point until = Clock::now() + kStampWait;
+    for (;;) {
+        Atom type;
+        int format;
+        unsigned long count, after;
+        unsigned char *data = nullptr;
+        Time stamp = 0;
+        if (XGetWindowProperty(display, stampWindow, userTimeAtom, 0, 1, False, XA_CARDINAL, &type,
+                               &format, &count, &after, &data) == Success &&
+            data && count == 1 && format == 32)
+            stamp = static_cast<Time>(*reinterpret_cast<unsigned long *>(data));
+        if (data)
+            XFree(data);
+        // Server times wrap at 32 bits.
+        if (static_cast<int32_t>(static_cast<uint32_t>(stamp) - static_cast<uint32_t>(stampAfter)) >
+            0)
+            break;
+        if (Clock::now() >= until) {
+            unstamped = stampWindow;  // this toolkit does not stamp: rely on time alone
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    stampPending = false;
+}
+
+void X11KeyboardOutput::Impl::PressBatch(const std::vector<Stroke> &strokes, int changedFirst,
                                          int changedLast) {
     if (changedLast >= changedFirst) {
+        WaitForTarget();
         SetKeySyms(changedFirst, changedLast);
         dirty = true;
         std::this_thread::sleep_for(kSettle);
     }
-    for (KeyCode code : codes) {
-        XTestFakeKeyEvent(display, code, True, CurrentTime);
-        XTestFakeKeyEvent(display, code, False, CurrentTime);
+    auto press = [&](const Stroke &stroke) {
+        if (stroke.shifted)
+            XTestFakeKeyEvent(display, shift, True, CurrentTime);
+        XTestFakeKeyEvent(display, stroke.code, True, CurrentTime);
+        XTestFakeKeyEvent(display, stroke.code, False, CurrentTime);
+        if (stroke.shifted)
+            XTestFakeKeyEvent(display, shift, False, CurrentTime);
+    };
+    for (size_t i = 0; i + 1 < strokes.size(); ++i)
+        press(strokes[i]);
+    if (!strokes.empty()) {
+        if (Stamped()) {
+            // The last key comes after this moment: a stamp later than it means the target
+            // has handled every key of the batch.
+            XSync(display, False);
+            stampAfter = ServerTime();
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            stampPending = true;
+        }
+        press(strokes.back());
     }
     XSync(display, False);
 }
 
 void X11KeyboardOutput::Impl::TypeKeySyms(const std::vector<KeySym> &syms) {
-    // Each batch binds at most a third of the spare keycodes, least recently used first, so a
-    // keycode is rebound only two batches after its keys were pressed.
-    const size_t cap = std::max<size_t>(1, spare.size() / 3);
-    std::vector<KeyCode> codes;
-    size_t fresh = 0;
+    std::vector<Stroke> codes;
+    std::vector<size_t> slots;          // slots typed by the batch being built
+    const size_t step = shift ? 1 : 2;  // without Shift only the plain slots
     int changedFirst = 256, changedLast = -1;
-    ++batch;
     auto flush = [&] {
         PressBatch(codes, changedFirst, changedLast);
+        const Clock::time_point now = Clock::now();
+        for (size_t slot : slots)
+            lastPressed[slot] = now;
         codes.clear();
-        fresh = 0;
+        slots.clear();
         changedFirst = 256;
         changedLast = -1;
-        ++batch;
+    };
+    auto inBatch = [&](size_t slot) {
+        return std::find(slots.begin(), slots.end(), slot) != slots.end();
     };
     for (KeySym sym : syms) {
         // Keys of the layout's own that do not depend on the level: Return, Tab.
         if (sym == XK_Return || sym == XK_Tab) {
             KeyCode code = XKeysymToKeycode(display, sym);
             if (code)
-                codes.push_back(code);
+                codes.push_back({code, false});
             continue;
         }
         if (spare.empty())
             continue;
         size_t slot = std::find(bound.begin(), bound.end(), sym) - bound.begin();
         if (slot == bound.size()) {
-            if (fresh == cap)
-                flush();
-            // The least recently used keycode not used by this batch.
-            slot = 0;
-            for (size_t i = 1; i < spare.size(); ++i)
-                if (used[i] < used[slot])
-                    slot = i;
-            if (used[slot] == batch) {
-                flush();
-                slot = std::min_element(used.begin(), used.end()) - used.begin();
+            // The keycode pressed longest ago, not by this batch. A keycode is bound anew only
+            // once the target has had kReuseAfter to take its last key with the old binding.
+            for (;;) {
+                slot = bound.size();
+                for (size_t i = 0; i < bound.size(); i += step)
+                    if (!inBatch(i) && (slot == bound.size() || lastPressed[i] < lastPressed[slot]))
+                        slot = i;
+                if (slot == bound.size()) {  // every keycode is in this batch
+                    flush();
+                    continue;
+                }
+                const Clock::time_point free =
+                    lastPressed[slot] + (Stamped() ? Clock::duration::zero() : kReuseAfter);
+                if (Clock::now() >= free)
+                    break;
+                if (!codes.empty())
+                    flush();
+                std::this_thread::sleep_until(free);
             }
             bound[slot] = sym;
-            ++fresh;
-            changedFirst = std::min<int>(changedFirst, spare[slot]);
-            changedLast = std::max<int>(changedLast, spare[slot]);
+            changedFirst = std::min<int>(changedFirst, spare[slot / 2]);
+            changedLast = std::max<int>(changedLast, spare[slot / 2]);
         }
-        used[slot] = batch;
-        codes.push_back(spare[slot]);
+        if (!inBatch(slot))
+            slots.push_back(slot);
+        codes.push_back({spare[slot / 2], slot % 2 == 1});
     }
     if (!codes.empty())
-        PressBatch(codes, changedFirst, changedLast);
+        flush();
 }
 
 void X11KeyboardOutput::Impl::RestoreLoop() {
@@ -339,6 +479,11 @@ void X11KeyboardOutput::InsertText(std::u16string_view units) {
         XGetInputFocus(m_impl->display, &focus, &revert);
         if (focus == None)
             return;  // nobody takes typed input: the text is lost, as a posted one would be
+        Window stamp = focus != PointerRoot ? m_impl->FindStampWindow(focus) : None;
+        if (stamp != m_impl->stampWindow) {
+            m_impl->WaitForTarget();  // keys typed into the previous window
+            m_impl->stampWindow = stamp;
+        }
         m_impl->TypeKeySyms(syms);
         m_impl->restoreAt = Clock::now() + kRestoreAfter;
     }

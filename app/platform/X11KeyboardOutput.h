@@ -4,8 +4,9 @@
 // A character is typed by binding its keysym to a spare keycode (one the keymap leaves empty)
 // and pressing that key. A batch of characters is bound with one keymap change; the receiving
 // toolkit needs a moment to fetch the new keymap, so keys are pressed only after a short pause,
-// and consecutive batches use different keycodes, so that keys still queued at the target keep
-// their meaning. The spare keycodes are emptied again once typing has been idle for a while.
+// and a keycode is bound anew only a while after its last press, so that keys still queued at
+// the target keep their meaning. Characters already bound are typed without a change. The spare
+// keycodes are emptied again once typing has been idle for a while.
 #pragma once
 
 #include <memory>

@@ -28,16 +28,17 @@ void Empty(Record *r) {
     r->count = 0;
 }
 
-// Parses a call configuration and checks it against a key table: 0 or 3.
-int ParseAndCheck(const char *text, const KeyTables::Table *table, ConfigAssistant &out) {
-    if (!out.ParseConfig(text))
-        return HWR_ERR_CONFIG;
-    if (table && out.CheckAndRebuild(table->rows, table->count) != 0)
-        return HWR_ERR_CONFIG;
-    return 0;
-}
-
 }  // namespace
+
+int HwrSdk::PrepareCall(const char *config, const KeyTables::Table *table, uint32_t id,
+                        ConfigAssistant &call, HwrSession *&session) {
+    if (!call.ParseConfig(config))
+        return HWR_ERR_CONFIG;
+    if (table && call.CheckAndRebuild(table->rows, table->count) != 0)
+        return HWR_ERR_CONFIG;
+    session = static_cast<HwrSession *>(GetSession(id));
+    return session ? 0 : HWR_ERR_NO_SESSION;
+}
 
 HwrSdk &HwrSdk::GetInstance() {
     static HwrSdk *sdk = new HwrSdk();
@@ -104,12 +105,10 @@ int HwrSdk::Recog(uint32_t id, const int16_t *strokes, uint32_t length, const ch
     if (length > HWR_MAX_STROKE_BYTES)
         return Failed(kName, HWR_ERR_TOO_LARGE);
     ConfigAssistant call;
-    int code = ParseAndCheck(config, &KeyTables::kRecog, call);
+    HwrSession *session = nullptr;
+    int code = PrepareCall(config, &KeyTables::kRecog, id, call, session);
     if (code != 0)
         return Failed(kName, code);
-    auto *session = static_cast<HwrSession *>(GetSession(id));
-    if (!session)
-        return Failed(kName, HWR_ERR_NO_SESSION);
     code = session->Recog(strokes, length, call, out);
     if (code != 0)
         return Failed(kName, code);
@@ -136,12 +135,10 @@ int HwrSdk::GetPinYin(uint32_t id, const char *config, const char *word, HwrPiny
         return Failed(kName, HWR_ERR_INVALID_ARG);
     Empty(out);
     ConfigAssistant call;
-    int code = ParseAndCheck(config, &KeyTables::kPinyin, call);
+    HwrSession *session = nullptr;
+    int code = PrepareCall(config, &KeyTables::kPinyin, id, call, session);
     if (code != 0)
         return Failed(kName, code);
-    auto *session = static_cast<HwrSession *>(GetSession(id));
-    if (!session)
-        return Failed(kName, HWR_ERR_NO_SESSION);
     return session->GetPinYin(call, word, out);
 }
 
@@ -162,12 +159,10 @@ int HwrSdk::GetWords(uint32_t id, const char *config, const char *words, HwrAsso
         return Failed(kName, HWR_ERR_INVALID_ARG);
     Empty(out);
     ConfigAssistant call;
-    int code = ParseAndCheck(config, &KeyTables::kAssociate, call);
+    HwrSession *session = nullptr;
+    int code = PrepareCall(config, &KeyTables::kAssociate, id, call, session);
     if (code != 0)
         return Failed(kName, code);
-    auto *session = static_cast<HwrSession *>(GetSession(id));
-    if (!session)
-        return Failed(kName, HWR_ERR_NO_SESSION);
     return session->GetAssociateWords(call, words, out);
 }
 
@@ -178,12 +173,10 @@ int HwrSdk::WordsAdjust(uint32_t id, const char *config, const char *words) {
     if (!words || !*words)
         return Failed(kName, HWR_ERR_INVALID_ARG);
     ConfigAssistant call;
-    int code = ParseAndCheck(config, nullptr, call);
+    HwrSession *session = nullptr;
+    int code = PrepareCall(config, nullptr, id, call, session);
     if (code != 0)
         return Failed(kName, code);
-    auto *session = static_cast<HwrSession *>(GetSession(id));
-    if (!session)
-        return Failed(kName, HWR_ERR_NO_SESSION);
     return session->WordsAdjust(call, words);
 }
 
@@ -208,12 +201,10 @@ int HwrSdk::GetPenScript(uint32_t id, const char *config, int32_t x, int32_t y,
     if (!HwrToolFunc::IsPenPointValid(x, y))
         return Failed(kName, HWR_ERR_INVALID_ARG);
     ConfigAssistant call;
-    int code = ParseAndCheck(config, nullptr, call);
+    HwrSession *session = nullptr;
+    int code = PrepareCall(config, nullptr, id, call, session);
     if (code != 0)
         return Failed(kName, code);
-    auto *session = static_cast<HwrSession *>(GetSession(id));
-    if (!session)
-        return Failed(kName, HWR_ERR_NO_SESSION);
     return session->GetPenScript(call, x, y, out);
 }
 

@@ -5,8 +5,11 @@
 #include <cstdint>
 #include <string>
 
+#include "KeyTables.h"
 #include "SdkInterface.h"
 #include "vra_hwr.h"
+
+class HwrSession;
 
 class HwrSdk : public SdkInterface {
   public:
@@ -38,6 +41,10 @@ class HwrSdk : public SdkInterface {
 
   private:
     HwrSdk() = default;
+    // The checks every request makes after its own: the call configuration parses (3) and
+    // passes the key table if any (3), and the session exists (16).
+    int PrepareCall(const char *config, const KeyTables::Table *table, uint32_t id,
+                    qvcommon::ConfigAssistant &call, HwrSession *&session);
     using SdkInterface::Init;
     using SdkInterface::StartSession;
 };

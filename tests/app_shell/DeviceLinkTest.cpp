@@ -103,8 +103,9 @@ TEST_P(DeviceSequence, ChangesOnlyTheConnection) {
     EXPECT_EQ(TipRequests(), std::vector<WPARAM>(c.tips, 0));
     EXPECT_EQ(tray_.icons[150].icon, c.connectedAfter ? 150 : 151);
     EXPECT_EQ(tray_.icons[150].szTip, c.connectedAfter ? u"Zelvo" : u"请连接Zelvo");
-    if (dlg_->m_pMiniBar)
+    if (dlg_->m_pMiniBar) {
         EXPECT_EQ(dlg_->m_pMiniBar->isVisible(), c.connectedAfter);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(

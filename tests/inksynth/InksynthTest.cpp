@@ -2,12 +2,14 @@
 // of samples from a seed, and the pen model's geometry.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <string>
 
 #include "inksynth/Augment.h"
 #include "inksynth/InkPng.h"
+#include "inksynth/OutlineFace.h"
 #include "inksynth/SampleMaker.h"
 #include "inksynth/StrokeFace.h"
 #include "inksynth/TextComposer.h"
@@ -189,4 +191,48 @@ TEST(InkPngTest, WritesAPngFile) {
     EXPECT_EQ(std::string(sig, 8), std::string("\x89PNG\r\n\x1a\n", 8));
     Ink empty;
     EXPECT_FALSE(WriteInkPng(path, empty, PngOptions{}, &err));
+}
+
+namespace {
+
+// A picture with thick strokes drawn by a callback deciding which pixels are ink.
+template <typename F>
+std::vector<unsigned char> Picture(int w, int h, F ink) {
+    std::vector<unsigned char> img(size_t(w) * h, 0);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            img[size_t(y) * w + x] = ink(x, y) ? 1 : 0;
+    return img;
+}
+
+}  // namespace
+
+TEST(OutlineFaceTest, ABarBecomesOneStrokeDrawnFromTheLeft) {
+    auto img = Picture(40, 12, [](int x, int y) { return x >= 3 && x <= 36 && y >= 4 && y <= 7; });
+    std::vector<Stroke> s = TraceCentreLines(img, 40, 12);
+    ASSERT_EQ(s.size(), 1u);
+    EXPECT_LT(s[0].front().x, s[0].back().x);
+    EXPECT_GT(s[0].back().x - s[0].front().x, 25);
+    for (const Point &p : s[0])
+        EXPECT_NEAR(p.y, 5.5, 1.6);
+}
+
+TEST(OutlineFaceTest, ACrossIsTwoStraightStrokesAndARingOneClosedStroke) {
+    auto cross = Picture(41, 41, [](int x, int y) {
+        return (std::abs(x - 20) <= 1 && y >= 4 && y <= 36) ||
+               (std::abs(y - 20) <= 1 && x >= 4 && x <= 36);
+    });
+    std::vector<Stroke> s = TraceCentreLines(cross, 41, 41);
+    ASSERT_EQ(s.size(), 2u);  // straight through the crossing, not four arms
+    for (const Stroke &st : s)
+        EXPECT_GT(PathLength(st), 25);
+
+    auto ring = Picture(41, 41, [](int x, int y) {
+        double r = std::hypot(x - 20, y - 20);
+        return r >= 11 && r <= 14;
+    });
+    s = TraceCentreLines(ring, 41, 41);
+    ASSERT_EQ(s.size(), 1u);
+    EXPECT_LT(std::hypot(s[0].front().x - s[0].back().x, s[0].front().y - s[0].back().y), 3);
+    EXPECT_GT(PathLength(s[0]), 60);  // about 2 pi 12.5
 }

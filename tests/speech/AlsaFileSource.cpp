@@ -1,6 +1,7 @@
 #include "AlsaFileSource.h"
 
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -60,7 +61,7 @@ void AlsaFileSource::UseLiveFifo() {
         throw std::runtime_error("mkfifo failed");
     // Read and write: opening does not wait for a reader, and the pipe outlives each
     // recorder that opens and closes it.
-    fifo_ = open(infile_.c_str(), O_RDWR | O_CLOEXEC);
+    fifo_ = open(infile_.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
     if (fifo_ < 0)
         throw std::runtime_error("cannot open the FIFO");
     writer_ = std::thread([this] { WriterLoop(); });
@@ -83,6 +84,11 @@ void AlsaFileSource::Say(const std::vector<int16_t> &samples) {
     }
 }
 
+bool AlsaFileSource::Pending() const {
+    std::lock_guard lock(mutex_);
+    return pendingPos_ < pending_.size();
+}
+
 double AlsaFileSource::LastSpeechWritten() const {
     std::lock_guard lock(mutex_);
     return lastSpeech_;
@@ -92,6 +98,7 @@ void AlsaFileSource::WriterLoop() {
     std::vector<int16_t> piece(kPieceSamples);
     auto next = std::chrono::steady_clock::now();
     while (!stop_) {
+        bool speech = false;
         {
             std::lock_guard lock(mutex_);
             std::fill(piece.begin(), piece.end(), 0);
@@ -105,10 +112,15 @@ void AlsaFileSource::WriterLoop() {
             if (n > 0)
                 lastSpeech_ = NowSeconds();
         }
-        // One write of 3200 bytes is atomic on a pipe; when nobody reads (between two
-        // recorders) the pipe keeps up to a couple of seconds, as a sound card's buffer would.
-        ssize_t w = write(fifo_, piece.data(), piece.size() * 2);
-        (void)w;
+        // One write of 3200 bytes is atomic on a pipe. While nobody reads (between two
+        // recorders) silence is not heaped up beyond 200 ms, as a sound card keeps only a short
+        // buffer; speech always goes in.
+        int queued = 0;
+        ioctl(fifo_, FIONREAD, &queued);
+        if (speech || queued < static_cast<int>(kPieceSamples * 4)) {
+            ssize_t w = write(fifo_, piece.data(), piece.size() * 2);
+            (void)w;
+        }
         next += std::chrono::milliseconds(100);
         std::this_thread::sleep_until(next);
     }

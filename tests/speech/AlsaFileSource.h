@@ -32,6 +32,8 @@ class AlsaFileSource {
     void Say(const std::vector<int16_t> &samples);
     // Appends audio without waiting.
     void Queue(const std::vector<int16_t> &samples);
+    // True while queued audio has not all been written.
+    bool Pending() const;
     // Monotonic time (seconds) just before the writer wrote its last non-silent piece.
     double LastSpeechWritten() const;
 

@@ -1,7 +1,7 @@
 // inkgen: writes reproducible synthetic handwriting data sets and renders samples to PNG.
 //
 //   inkgen generate --out DIR --count N --seed S [--faces futural:1,cursive:1,...]
-//                   [--words FILE] [--hershey DIR] [--first I] [--png K]
+//                   [--words FILE] [--mix lines|words] [--hershey DIR] [--first I] [--png K]
 //   inkgen show --faces NAME --seed S --index I --png OUT.png [--text "..."]
 //   inkgen render IN.raw OUT.png
 #include <sys/stat.h>
@@ -24,13 +24,15 @@ namespace {
 const char kUsage[] =
     "usage:\n"
     "  inkgen generate --out DIR --count N --seed S [--faces NAME[:WEIGHT],...]\n"
-    "                  [--words FILE] [--hershey DIR] [--first I] [--png K]\n"
+    "                  [--words FILE] [--mix lines|words] [--hershey DIR] [--first I] [--png K]\n"
     "      writes DIR/NNNNNN.raw (the kit's raw stroke data) and DIR/labels.txt;\n"
     "      --first starts at sample I (to add to a set), --png K also renders the first K\n"
     "  inkgen show --seed S --index I --png OUT.png [--faces ...] [--text TEXT]\n"
     "      renders one sample of a seed (with another text if given)\n"
     "  inkgen render IN.raw OUT.png\n"
-    "faces: futural (print), scripts (script letters one by one), cursive (joined)\n";
+    "faces: futural (print), scripts (script letters one by one), cursive (joined); outline\n"
+    "  fonts thinned to centre lines: dkg dkg-italic rufscript comicneue comicneue-italic\n"
+    "  delphine stevehand dancingscript\n";
 
 struct Args {
     std::map<std::string, std::string> named;
@@ -117,6 +119,11 @@ bool Prepare(const Args &a, Setup &s) {
 
 TextMix MixFor(const Args &a) {
     TextMix mix;
+    if (a.Get("mix") == "words") {
+        // Dictionary words alone, as written: what the word model is measured on.
+        mix.singleWord = 1;
+        mix.randomLetters = mix.punctuation = mix.number = mix.upperCase = 0;
+    }
     if (a.Get("words").empty())
         mix.randomLetters = 1;
     return mix;

@@ -40,7 +40,7 @@ void OnSignal(int) {
 const char kUsage[] =
     "usage:\n"
     "  v7train train --state DIR --words FILE [--faces NAME:W,...] [--seed S] [--val DIR,...]\n"
-    "                [--minutes M] [--batch B] [--lr R] [--hershey DIR]\n"
+    "                [--minutes M] [--batch B] [--lr R] [--hershey DIR] [--reset-best yes]\n"
     "  v7train eval --weights FILE --set DIR [--limit N]\n";
 
 struct Args {
@@ -299,6 +299,9 @@ int Train(const Args &a) {
         }
     };
     if (st.Load(ckpt)) {
+        // After the validation sets change, the best score so far means nothing.
+        if (a.Get("reset-best") == "yes")
+            st.bestCer = 1e9;
         say("resumed at sample %llu, step %llu, best CER %.4f\n", (unsigned long long)st.nextSample,
             (unsigned long long)st.step, st.bestCer);
     } else {

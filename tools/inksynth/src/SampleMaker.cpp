@@ -2,6 +2,7 @@
 
 #include <fstream>
 
+#include "inksynth/OutlineFace.h"
 #include "inksynth/TextComposer.h"
 
 namespace inksynth {
@@ -20,6 +21,24 @@ constexpr FaceSource kHersheyFaces[] = {
     {"cursive", "cursive.jhf", true},
 };
 
+// Handwriting outline fonts of Debian's font packages, under the fonts folder. Faces whose
+// lower case are small capitals, outlined letters or hairlines that break when thinned are left
+// out: their centre lines would teach wrong shapes.
+constexpr FaceSource kOutlineFaces[] = {
+    {"dkg", "truetype/fifthhorseman/dkg.ttf", false},  // fonts-dkg-handwriting
+    {"dkg-italic", "truetype/fifthhorseman/dkgIt.ttf", false},
+    {"rufscript", "truetype/rufscript/Rufscript010.ttf", false},        // fonts-rufscript
+    {"comicneue", "opentype/comic-neue/ComicNeue-Regular.otf", false},  // fonts-comic-neue
+    {"comicneue-italic", "opentype/comic-neue/ComicNeue-Italic.otf", false},
+    {"delphine", "truetype/sjfonts/Delphine.ttf", false},  // fonts-sjfonts
+    {"stevehand", "truetype/sjfonts/SteveHand.ttf", false},
+    {"dancingscript", "opentype/dancingscript/DancingScript-Regular.otf",
+     false},  // fonts-dancingscript
+};
+
+// Rendering size of outline glyphs: fine enough for the thinning to keep thin strokes whole.
+constexpr int kOutlinePixels = 72;
+
 // SplitMix64 step: spreads (seed, index) over the generator's whole state space.
 uint64_t Mix(uint64_t x) {
     x += 0x9e3779b97f4a7c15ULL;
@@ -33,6 +52,8 @@ uint64_t Mix(uint64_t x) {
 std::vector<std::string> FaceLibrary::KnownNames() {
     std::vector<std::string> names;
     for (const FaceSource &f : kHersheyFaces)
+        names.push_back(f.name);
+    for (const FaceSource &f : kOutlineFaces)
         names.push_back(f.name);
     return names;
 }
@@ -49,6 +70,16 @@ const StrokeFace *FaceLibrary::Get(const std::string &name, std::string *error) 
             return nullptr;
         face->name = name;
         face->joined = src.joined;
+        faces_.push_back(std::make_unique<StrokeFace>(std::move(*face)));
+        return faces_.back().get();
+    }
+    for (const FaceSource &src : kOutlineFaces) {
+        if (name != src.name)
+            continue;
+        auto face = LoadOutlineFace(fontsDir_ + "/" + src.file, kOutlinePixels, error);
+        if (!face)
+            return nullptr;
+        face->name = name;
         faces_.push_back(std::make_unique<StrokeFace>(std::move(*face)));
         return faces_.back().get();
     }

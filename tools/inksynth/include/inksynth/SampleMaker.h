@@ -16,16 +16,18 @@
 namespace inksynth {
 
 // The faces the synthesiser knows, by name: Hershey faces ("futural" print, "scripts" script
-// letters written one by one, "cursive" the same letters joined), found in `hersheyDir`.
+// letters written one by one, "cursive" the same letters joined) found in `hersheyDir`, and
+// handwriting outline fonts ("dkg", "rufscript", "comicneue", ...) under `fontsDir`.
 class FaceLibrary {
   public:
-    explicit FaceLibrary(std::string hersheyDir) : hersheyDir_(std::move(hersheyDir)) {}
+    explicit FaceLibrary(std::string hersheyDir, std::string fontsDir = "/usr/share/fonts")
+        : hersheyDir_(std::move(hersheyDir)), fontsDir_(std::move(fontsDir)) {}
     // Loads (once) and returns the face; null with `error` set when it cannot be had.
     const StrokeFace *Get(const std::string &name, std::string *error);
     static std::vector<std::string> KnownNames();
 
   private:
-    std::string hersheyDir_;
+    std::string hersheyDir_, fontsDir_;
     std::vector<std::unique_ptr<StrokeFace>> faces_;
 };
 
