@@ -5,11 +5,11 @@
 #include <QApplication>
 #include <cstdio>
 
-#include "XvfbServer.h"
+#include "XvfbDisplay.h"
 
 int main(int argc, char **argv) {
-    XvfbServer server;
-    if (!server.Running()) {
+    qvtest::XvfbDisplay server(/*windowManager=*/false);
+    if (!server.Ok()) {
         std::fprintf(stderr, "cannot start Xvfb\n");
         return 1;
     }
