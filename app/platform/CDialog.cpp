@@ -232,7 +232,11 @@ void CDialog::reject() {
 }
 
 bool PostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return window && window->PostMessage(message, wParam, lParam);
+    // The handle is looked up before it is used: it may name a window that is gone.
+    std::lock_guard<std::mutex> lock(g_windowsMutex);
+    if (!g_windows.count(window)) return false;
+    QCoreApplication::postEvent(window, new MessageEvent(message, wParam, lParam));
+    return true;
 }
 
 LRESULT SendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
