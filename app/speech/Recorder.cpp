@@ -108,10 +108,9 @@ bool RecorderQueue::Peek(Message *out) {
 }
 
 void ManualResetEvent::Set() {
-    {
-        std::lock_guard lock(mutex_);
-        signalled_ = true;
-    }
+    // Notified under the lock: a waiter may close (destroy) the event as soon as it wakes.
+    std::lock_guard lock(mutex_);
+    signalled_ = true;
     set_.notify_all();
 }
 

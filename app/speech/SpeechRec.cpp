@@ -168,6 +168,10 @@ int sr_begin_listening() {
     rec.endpointStatus = 0;
     rec.recognitionStatus = 0;
     rec.audioStatus = MSC_AUDIO_FIRST;
+    // Speech begins before the recording starts: the first block's result may come at once, on
+    // the recorder thread, and must find the result buffer made.
+    if (rec.notifier.beginFn)
+        rec.notifier.beginFn();
     int err = recorder_start(rec.recorder);
     if (err != 0) {
         std::printf("start record failed: %d\n", err);
@@ -175,8 +179,6 @@ int sr_begin_listening() {
         return -4;
     }
     rec.state = 1;
-    if (rec.notifier.beginFn)
-        rec.notifier.beginFn();
     return 0;
 }
 

@@ -1,5 +1,7 @@
 // The whole public interface with arbitrary arguments: a byte program of calls on the real
 // front end, which loads the well-formed test plug-ins.
+#include <dlfcn.h>
+
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -60,6 +62,14 @@ std::string Config(Bytes &in, bool &isNull) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
+    // libFuzzer keeps the coverage counters of every instrumented library it has seen, and the
+    // kit unloads its plug-ins at each release: loaded here once and never unloaded, they stay
+    // mapped while the front end opens and closes them.
+    for (const char *name :
+         {"libvra_hwr_local_recog.so", "libvra_hwr_cloud_recog.so", "libvra_hwr_associate.so"}) {
+        std::string path = std::string(QV_TEST_PLUGIN_DIR) + "/wellformed/" + name;
+        if (!dlopen(path.c_str(), RTLD_NOW | RTLD_NODELETE)) abort();
+    }
     setenv("XDG_DATA_HOME", "/tmp/fuzz_hwr_api", 1);
     VRA_Init("loglevel=0,history=no,maxsessions=4,serviceurl=http://127.0.0.1:9");
     return 0;

@@ -636,10 +636,10 @@ TEST(WaAssociate, MatchesThePlainModel) {
         return w;
     };
     const uint32_t frequencies[] = {0, 1, 1, 2, 3, 3, 3, 7, 1000, 0x7fffffff};
-    // Most rounds keep the continuations of a text under the list's 256 entries; every tenth
+    // Most rounds keep the continuations of a text under the list's 256 entries; a few
     // has far more, so that entries are evicted and walks into an empty list skip the low ones.
-    for (int round = 0; round < 120; ++round) {
-        const bool big = round % 10 == 9;
+    for (int round = 0; round < 60; ++round) {
+        const bool big = round % 15 == 14;
         Model model;
         const size_t wordCount = big ? 1500 + rng() % 1000 : rng() % 700;
         for (size_t i = 0; i < wordCount; ++i) {
@@ -659,7 +659,7 @@ TEST(WaAssociate, MatchesThePlainModel) {
         ASSERT_EQ(engine.code(), iWWA_OK);
         Session s(engine);
         ASSERT_EQ(s.code(), iWWA_OK);
-        for (int q = 0; q < (big ? 6 : 25); ++q) {
+        for (int q = 0; q < (big ? 5 : 20); ++q) {
             if (rng() % 4 == 0) {
                 const std::u16string w = randomWord(4);
                 model.Adjust(w);

@@ -109,6 +109,10 @@ TEST(Ink, FilesAreReadByContent) {
     EXPECT_EQ(bytes.data, (std::vector<int16_t>{300, 300, -1, 0, -1, -1}));
     EXPECT_FALSE(LoadStrokeFile(inkml, InkFormat::Raw, bytes, error) && bytes.data.size() == 6);
     EXPECT_FALSE(LoadStrokeFile(dir.File("absent"), InkFormat::Auto, bytes, error));
+    // Raw data whose first x is 60 begins with '<' too.
+    std::string lt = dir.Write("lt.raw", ToRawBytes({60, 10, -1, 0, -1, -1}));
+    ASSERT_TRUE(LoadStrokeFile(lt, InkFormat::Auto, bytes, error)) << error;
+    EXPECT_EQ(bytes.data, (std::vector<int16_t>{60, 10, -1, 0, -1, -1}));
     Ink ink;
     EXPECT_FALSE(LoadInk(odd, InkFormat::Auto, ink, error)) << "strokes need whole points";
     ASSERT_TRUE(LoadInk(raw, InkFormat::Auto, ink, error)) << error;

@@ -100,7 +100,7 @@ class SpeechRecTest : public ::testing::Test {
     // Waits until the recorder thread has ended the session by itself and is done with it: the
     // block whose callback ended it has come back.
     bool WaitForSelfEnd() {
-        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
         auto done = [] {
             return g_recognizer.state == 0 && g_recognizer.recorder &&
                    recorder_is_idle(g_recognizer.recorder);

@@ -59,6 +59,16 @@ TEST(HwrEval, ScoresTopKErrorRatesAndConfusionsOverALabelFolder) {
     EXPECT_NE(r.out.find("confusions  (written -> recognised)"), std::string::npos) << r.out;
 }
 
+TEST(HwrEval, RawFileStartingWithTheByteOfALessThanSignIsStillRaw) {
+    kit_test::TempDir dir;
+    // x = 60 is the byte '<': the file must not be taken for InkML.
+    dir.Write("lt.raw", std::string("\x3c\x00\x0b\x00\xff\xff\x00\x00\xff\xff\xff\xff", 12));
+    dir.Write("labels.txt", "lt.raw\tbytes:12\n");
+    ToolRun r = Hwr("eval --capkey hwr.local.letter " + dir.Path() + kKit);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("top-5 100.00%"), std::string::npos) << r.out;
+}
+
 TEST(HwrEval, ComparesLettersOnlyWhenAsked) {
     kit_test::TempDir dir;
     dir.Write("a.raw", Stroke(1));

@@ -3,8 +3,11 @@
 #include <iconv.h>
 
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
+
+#include "inksynth/StrokeFace.h"
 
 namespace chartrain {
 
@@ -56,14 +59,23 @@ const LatinGroup kLatinGroups[] = {
     {3, ".,;:!?'\"()[]{}-_`"}, {4, "+=*/\\@#$%&^~|<>"},
 };
 
+// The printable glyphs of a Hershey font as ink, indexed by character (empty: none).
+std::vector<Ink> HersheyGlyphs(const std::string &path) {
+    std::string error;
+    const std::optional<inksynth::StrokeFace> face = inksynth::LoadHersheyFace(path, &error);
+    if (!face)
+        throw std::runtime_error("cannot read Hershey font: " + error);
+    std::vector<Ink> glyphs(128);
+    for (int c = 33; c < 127; ++c)
+        if (const inksynth::Glyph *g = face->Find(static_cast<char>(c)))
+            glyphs[c] = g->strokes;
+    return glyphs;
+}
+
 void AddLatin(CharSet &set, const SourcePaths &paths, const std::vector<std::string> &fonts) {
-    std::vector<HersheyFont> loaded;
-    for (const std::string &f : fonts) {
-        HersheyFont font;
-        if (!LoadHersheyFont(paths.hersheyDir + "/" + f + ".jhf", &font))
-            throw std::runtime_error("cannot read Hershey font " + f);
-        loaded.push_back(std::move(font));
-    }
+    std::vector<std::vector<Ink>> loaded;
+    for (const std::string &f : fonts)
+        loaded.push_back(HersheyGlyphs(paths.hersheyDir + "/" + f + ".jhf"));
     for (const LatinGroup &g : kLatinGroups) {
         for (const char *p = g.chars; *p; ++p) {
             ClassDef c;
@@ -71,10 +83,9 @@ void AddLatin(CharSet &set, const SourcePaths &paths, const std::vector<std::str
             c.traditional = static_cast<uint16_t>(0xFF01 + (c.code - 0x21));  // full width
             c.simplified = c.code;
             c.group = g.group;
-            for (const HersheyFont &font : loaded) {
-                if (const Ink *ink = font.Glyph(static_cast<char32_t>(*p)))
-                    c.drawings.push_back(*ink);
-            }
+            for (const std::vector<Ink> &glyphs : loaded)
+                if (!glyphs[static_cast<unsigned char>(*p)].empty())
+                    c.drawings.push_back(glyphs[static_cast<unsigned char>(*p)]);
             if (!c.drawings.empty())
                 set.classes.push_back(std::move(c));
         }

@@ -23,64 +23,12 @@ bool LoadHanziMedians(const std::string &dir, const std::string &utf8Char, Ink *
         for (const Json::Value &pt : stroke) {
             if (pt.size() < 2)
                 return false;
-            s.push_back({pt[0].asDouble(), 900.0 - pt[1].asDouble()});
+            s.push_back({pt[0].asFloat(), 900.0f - pt[1].asFloat()});
         }
         if (!s.empty())
             out->push_back(std::move(s));
     }
     return !out->empty();
-}
-
-const Ink *HersheyFont::Glyph(char32_t c) const {
-    if (c < 32 || c - 32 >= glyphs.size())
-        return nullptr;
-    const Ink &g = glyphs[c - 32];
-    return g.empty() ? nullptr : &g;
-}
-
-bool LoadHersheyFont(const std::string &path, HersheyFont *out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    std::stringstream ss;
-    ss << in.rdbuf();
-    std::string text;
-    for (char ch : ss.str()) {
-        if (ch != '\n' && ch != '\r')
-            text.push_back(ch);
-    }
-    out->glyphs.clear();
-    out->name = path.substr(path.find_last_of('/') + 1);
-    size_t pos = 0;
-    while (pos + 8 <= text.size()) {
-        int count = 0;
-        try {
-            count = std::stoi(text.substr(pos + 5, 3));
-        } catch (...) {
-            return false;
-        }
-        pos += 8;
-        if (count < 1 || pos + 2 * count > text.size())
-            return false;
-        // The first pair is the glyph's left and right margin.
-        Ink ink;
-        Stroke cur;
-        for (int i = 1; i < count; ++i) {
-            const char a = text[pos + 2 * i], b = text[pos + 2 * i + 1];
-            if (a == ' ' && b == 'R') {
-                if (!cur.empty())
-                    ink.push_back(cur);
-                cur.clear();
-                continue;
-            }
-            cur.push_back({static_cast<double>(a - 'R'), static_cast<double>(b - 'R')});
-        }
-        if (!cur.empty())
-            ink.push_back(cur);
-        out->glyphs.push_back(std::move(ink));
-        pos += 2 * count;
-    }
-    return !out->glyphs.empty();
 }
 
 namespace {
@@ -149,13 +97,14 @@ Stroke Arc(double cx, double cy, double rx, double ry, double a0, double a1, int
     Stroke s;
     for (int i = 0; i <= n; ++i) {
         const double a = a0 + (a1 - a0) * i / n;
-        s.push_back({cx + rx * std::cos(a), cy + ry * std::sin(a)});
+        s.push_back(
+            {static_cast<float>(cx + rx * std::cos(a)), static_cast<float>(cy + ry * std::sin(a))});
     }
     return s;
 }
 
 Ink LineGesture(double angle) {
-    const double dx = std::cos(angle), dy = std::sin(angle);
+    const float dx = static_cast<float>(std::cos(angle)), dy = static_cast<float>(std::sin(angle));
     return {Line({{50 - 45 * dx, 50 - 45 * dy}, {50 + 45 * dx, 50 + 45 * dy}})};
 }
 
@@ -285,7 +234,8 @@ Ink GestureInk(int code) {
             Stroke s;
             for (int i = 0; i <= 48; ++i) {
                 const double a = i * (3 * kPi) / 48, r = 5 + 40.0 * i / 48;
-                s.push_back({50 + r * std::cos(a), 50 + r * std::sin(a)});
+                s.push_back({static_cast<float>(50 + r * std::cos(a)),
+                             static_cast<float>(50 + r * std::sin(a))});
             }
             return {s};
         }

@@ -1,6 +1,7 @@
 // CharSources: clean drawings of the characters the trainer learns: Chinese characters from
-// the stroke centre-lines of the npm package hanzi-writer-data, Latin characters from Hershey
-// stroke fonts, and the kit's 50 pen gestures, drawn from their definitions.
+// the stroke centre-lines of the npm package hanzi-writer-data and the kit's 50 pen gestures,
+// drawn from their definitions. (Latin characters come from Hershey stroke fonts, read by
+// inksynth.)
 #pragma once
 
 #include <string>
@@ -14,14 +15,6 @@ namespace chartrain {
 // The data is in a 1024 box with y up; the ink comes back with screen y = 900 - y.
 // Returns false when the file is missing or unreadable.
 bool LoadHanziMedians(const std::string &dir, const std::string &utf8Char, Ink *out);
-
-// A Hershey font (".jhf"): glyph i is ASCII 32 + i. Empty ink for a space or a missing glyph.
-struct HersheyFont {
-    std::string name;
-    std::vector<Ink> glyphs;
-    const Ink *Glyph(char32_t c) const;
-};
-bool LoadHersheyFont(const std::string &path, HersheyFont *out);
 
 // The pen gestures: code i + 1 is gesture i (the recogniser reports code - 1).
 struct GestureInfo {

@@ -38,12 +38,29 @@ struct Lda {
     VectorXd ratio;
 };
 
-bool LoadLda(const std::string &path, int dim, size_t samples, Lda *lda) {
+// What an LDA was trained on: the classes and features of every sample (FNV-1a), so that a
+// cached LDA is not reused for other samples of the same count.
+uint64_t Fingerprint(const Samples &s) {
+    uint64_t h = 0xcbf29ce484222325ull;
+    auto mix = [&h](uint64_t v) {
+        h ^= v;
+        h *= 0x100000001b3ull;
+    };
+    mix(s.size());
+    for (uint32_t c : s.cls)
+        mix(c);
+    for (int16_t v : s.features)
+        mix(static_cast<uint16_t>(v));
+    return h;
+}
+
+bool LoadLda(const std::string &path, int dim, uint64_t fingerprint, Lda *lda) {
     std::ifstream in(path, std::ios::binary);
     int32_t d = 0, f = 0;
     uint64_t n = 0;
     if (!in.read(reinterpret_cast<char *>(&d), 4) || !in.read(reinterpret_cast<char *>(&f), 4) ||
-        !in.read(reinterpret_cast<char *>(&n), 8) || d != dim || f != kLdaInputs || n != samples)
+        !in.read(reinterpret_cast<char *>(&n), 8) || d != dim || f != kLdaInputs ||
+        n != fingerprint)
         return false;
     lda->w.resize(f, d);
     lda->mean.resize(f);
@@ -53,10 +70,10 @@ bool LoadLda(const std::string &path, int dim, size_t samples, Lda *lda) {
            in.read(reinterpret_cast<char *>(lda->ratio.data()), sizeof(double) * d);
 }
 
-void SaveLda(const std::string &path, const Lda &lda, size_t samples) {
+void SaveLda(const std::string &path, const Lda &lda, uint64_t fingerprint) {
     std::ofstream out(path, std::ios::binary);
     const int32_t d = static_cast<int32_t>(lda.w.cols()), f = static_cast<int32_t>(lda.w.rows());
-    const uint64_t n = samples;
+    const uint64_t n = fingerprint;
     out.write(reinterpret_cast<const char *>(&d), 4);
     out.write(reinterpret_cast<const char *>(&f), 4);
     out.write(reinterpret_cast<const char *>(&n), 8);
@@ -304,10 +321,11 @@ std::vector<uint8_t> TrainDictionary(const CharSet &set, const Samples &train, c
     const double t0 = Now();
     Lda lda;
     const std::string ldaPath = opt.workDir.empty() ? "" : opt.workDir + "/lda.bin";
-    if (ldaPath.empty() || !LoadLda(ldaPath, dim, train.size(), &lda)) {
+    const uint64_t fingerprint = Fingerprint(train);
+    if (ldaPath.empty() || !LoadLda(ldaPath, dim, fingerprint, &lda)) {
         lda = TrainLda(train, classes, dim, opt.ldaRidge);
         if (!ldaPath.empty())
-            SaveLda(ldaPath, lda, train.size());
+            SaveLda(ldaPath, lda, fingerprint);
     } else {
         std::fprintf(stderr, "lda: loaded %s\n", ldaPath.c_str());
     }

@@ -3,44 +3,66 @@
 #include <algorithm>
 #include <cmath>
 
+#include "inksynth/Augment.h"
+#include "inksynth/TextComposer.h"
+#include "inksynth/WriterStyle.h"
+
 namespace chartrain {
 
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-constexpr double kBox = 1000;  // working box of the clean ink
+// The character is laid out in a box of this many x-height units: inksynth's pen model bends
+// the writing with waves of 3 x-heights, a little more than the box, as a hand does.
+constexpr float kBox = 2.5f;
 
-double Uniform(std::mt19937_64 &rng, double lo, double hi) {
-    return std::uniform_real_distribution<double>(lo, hi)(rng);
-}
-double Normal(std::mt19937_64 &rng, double sigma) {
-    if (!(sigma > 0))
-        return 0.0;
-    return std::normal_distribution<double>(0.0, sigma)(rng);
-}
-bool Chance(std::mt19937_64 &rng, double p) {
-    return Uniform(rng, 0, 1) < p;
+double Normal(inksynth::Random &rng, double sd) {
+    return sd > 0 ? rng.Normal(0, sd) : 0.0;
 }
 
-double StrokeLength(const Stroke &s) {
-    double len = 0;
-    for (size_t i = 1; i < s.size(); ++i)
-        len += std::hypot(s[i].x - s[i - 1].x, s[i].y - s[i - 1].y);
-    return len;
+// Points spaced `step` apart along each stroke, its ends kept: the distortions below then act
+// evenly along the strokes however the source spaced its points.
+inksynth::Stroke EvenlySpaced(const inksynth::Stroke &s, float step) {
+    if (s.size() < 2)
+        return s;
+    inksynth::Stroke out{s.front()};
+    float carry = 0;
+    for (size_t i = 1; i < s.size(); ++i) {
+        const inksynth::Point a = s[i - 1], b = s[i];
+        const float len = std::hypot(b.x - a.x, b.y - a.y);
+        float at = step - carry;
+        while (at <= len) {
+            const float t = at / len;
+            out.push_back({a.x + t * (b.x - a.x), a.y + t * (b.y - a.y)});
+            at += step;
+        }
+        carry = len - (at - step);
+    }
+    if (std::hypot(out.back().x - s.back().x, out.back().y - s.back().y) > step * 0.3f)
+        out.push_back(s.back());
+    else
+        out.back() = s.back();
+    return out;
 }
 
-// Scales the ink into the working box, centred at the origin, aspect kept.
-Ink Normalise(const Ink &clean) {
-    double x0, y0, x1, y1;
-    Ink ink = clean;
-    if (!InkBounds(ink, &x0, &y0, &x1, &y1))
+// The clean drawing in the layout box, centred at the origin, aspect kept, evenly spaced.
+inksynth::Ink Layout(const Ink &clean) {
+    inksynth::Ink ink{clean};
+    const inksynth::Box box = inksynth::BoundsOf(ink);
+    if (box.empty)
         return ink;
-    const double k = kBox / std::max({x1 - x0, y1 - y0, 1e-6});
-    const double cx = (x0 + x1) / 2, cy = (y0 + y1) / 2;
-    for (Stroke &s : ink)
-        for (Pt &p : s)
+    const float k = kBox / std::max({box.Width(), box.Height(), 1e-6f});
+    const float cx = (box.minX + box.maxX) / 2, cy = (box.minY + box.maxY) / 2;
+    for (inksynth::Stroke &s : ink.strokes) {
+        for (inksynth::Point &p : s)
             p = {(p.x - cx) * k, (p.y - cy) * k};
+        s = EvenlySpaced(s, kBox / 160);
+    }
     return ink;
+}
+
+float Degrees(double radians) {
+    return static_cast<float>(radians * 180 / kPi);
 }
 
 }  // namespace
@@ -53,7 +75,7 @@ uint64_t SampleSeed(uint64_t seed, uint32_t cls, uint32_t index) {
     return z ^ (z >> 31);
 }
 
-WriterStyle RandomStyle(std::mt19937_64 &rng, double strength) {
+WriterStyle RandomStyle(inksynth::Random &rng, double strength) {
     WriterStyle w;
     const double s = strength;
     w.slant = Normal(rng, 0.12 * s);
@@ -64,146 +86,93 @@ WriterStyle RandomStyle(std::mt19937_64 &rng, double strength) {
     w.strokeScale = std::abs(Normal(rng, 0.06 * s));
     w.jitter = std::abs(Normal(rng, 0.6 * s));
     // A third of the writers join strokes, some of them a lot.
-    w.joinProb = Chance(rng, 0.35) ? Uniform(rng, 0.1, std::min(0.9, 0.5 * s + 0.1)) : 0.0;
-    w.reverseProb = Chance(rng, 0.3) ? Uniform(rng, 0.02, 0.15 * s) : 0.0;
-    w.swapProb = Chance(rng, 0.3) ? Uniform(rng, 0.02, 0.12 * s) : 0.0;
-    w.breakProb = Chance(rng, 0.2) ? Uniform(rng, 0.02, 0.15 * s) : 0.0;
-    w.sizePx = Uniform(rng, 60, 400);
-    w.stepPx = Uniform(rng, 1.5, 5.0);
+    w.joinProb = rng.Chance(0.35) ? rng.Uniform(0.1, std::min(0.9, 0.5 * s + 0.1)) : 0.0;
+    w.reverseProb = rng.Chance(0.3) ? rng.Uniform(0.02, 0.15 * s) : 0.0;
+    w.swapProb = rng.Chance(0.3) ? rng.Uniform(0.02, 0.12 * s) : 0.0;
+    w.breakProb = rng.Chance(0.2) ? rng.Uniform(0.02, 0.15 * s) : 0.0;
+    w.sizePx = rng.Uniform(60, 400);
+    w.stepPx = rng.Uniform(1.5, 5.0);
+    w.slowdown = rng.Uniform(0.0, 0.6);
+    w.rounding = rng.Uniform(0.0, 0.6);
     return w;
 }
 
-Ink Augment(const Ink &clean, const WriterStyle &style, const AugmentLimits &limits,
-            std::mt19937_64 &rng) {
-    Ink ink = Normalise(clean);
-    ink = Resample(ink, 6.0, false);
+std::vector<int16_t> Augment(const Ink &clean, const WriterStyle &style,
+                             const AugmentLimits &limits, inksynth::Random &rng) {
+    inksynth::Ink ink = Layout(clean);
+    std::vector<inksynth::Stroke> &strokes = ink.strokes;
 
     // Per-stroke displacement and size.
-    for (Stroke &s : ink) {
+    for (inksynth::Stroke &s : strokes) {
         if (s.empty())
             continue;
-        double cx = 0, cy = 0;
-        for (const Pt &p : s) {
+        float cx = 0, cy = 0;
+        for (const inksynth::Point &p : s) {
             cx += p.x;
             cy += p.y;
         }
-        cx /= s.size();
-        cy /= s.size();
-        const double dx = Normal(rng, style.strokeShift * kBox);
-        const double dy = Normal(rng, style.strokeShift * kBox);
-        const double k = 1 + Normal(rng, style.strokeScale);
-        for (Pt &p : s)
+        cx /= static_cast<float>(s.size());
+        cy /= static_cast<float>(s.size());
+        const float dx = static_cast<float>(Normal(rng, style.strokeShift * kBox));
+        const float dy = static_cast<float>(Normal(rng, style.strokeShift * kBox));
+        const float k = static_cast<float>(1 + Normal(rng, style.strokeScale));
+        for (inksynth::Point &p : s)
             p = {cx + (p.x - cx) * k + dx, cy + (p.y - cy) * k + dy};
     }
-
-    // Elastic distortion: a smooth random displacement field of a few waves.
-    struct Wave {
-        double fx, fy, phase, ax, ay;
-    } waves[3];
-    for (Wave &w : waves) {
-        w = {Uniform(rng, -1.5, 1.5), Uniform(rng, -1.5, 1.5), Uniform(rng, 0, 2 * kPi),
-             Normal(rng, style.elastic * kBox), Normal(rng, style.elastic * kBox)};
-    }
-    for (Stroke &s : ink) {
-        for (Pt &p : s) {
-            double dx = 0, dy = 0;
-            for (const Wave &w : waves) {
-                const double a = 2 * kPi * (w.fx * p.x + w.fy * p.y) / kBox + w.phase;
-                dx += w.ax * std::sin(a);
-                dy += w.ay * std::cos(a);
-            }
-            p = {p.x + dx, p.y + dy};
-        }
-    }
-
-    // Slant, rotation, aspect.
-    const double rot = style.rotation * limits.rotationScale;
-    const double c = std::cos(rot), sn = std::sin(rot);
-    for (Stroke &s : ink) {
-        for (Pt &p : s) {
-            double x = p.x + style.slant * -p.y;  // forward slant leans the top to the right
-            double y = p.y;
-            x *= style.aspect;
-            p = {x * c - y * sn, x * sn + y * c};
-        }
-    }
+    inksynth::Scale(ink, static_cast<float>(style.aspect), 1);
 
     // Stroke order and direction.
     if (limits.allowReorder) {
-        for (size_t i = 0; i + 1 < ink.size(); ++i) {
-            if (Chance(rng, style.swapProb))
-                std::swap(ink[i], ink[i + 1]);
-        }
+        for (size_t i = 0; i + 1 < strokes.size(); ++i)
+            if (rng.Chance(style.swapProb))
+                std::swap(strokes[i], strokes[i + 1]);
     }
     if (limits.allowReverse) {
-        for (Stroke &s : ink) {
-            if (Chance(rng, style.reverseProb))
+        for (inksynth::Stroke &s : strokes)
+            if (rng.Chance(style.reverseProb))
                 std::reverse(s.begin(), s.end());
-        }
-    }
-    // Broken strokes: the pen lifts for a moment in the middle of a long stroke.
-    if (limits.allowBreak && style.breakProb > 0) {
-        Ink out;
-        for (Stroke &s : ink) {
-            if (s.size() > 8 && StrokeLength(s) > 0.3 * kBox && Chance(rng, style.breakProb)) {
-                const size_t at = static_cast<size_t>(Uniform(rng, 0.3, 0.7) * s.size());
-                const size_t gap = std::max<size_t>(1, s.size() / 12);
-                out.emplace_back(s.begin(), s.begin() + at);
-                if (at + gap < s.size())
-                    out.emplace_back(s.begin() + at + gap, s.end());
-            } else {
-                out.push_back(std::move(s));
-            }
-        }
-        ink.swap(out);
     }
     // Cursive: the pen stays down from the end of a stroke to the start of the next.
-    if (limits.allowJoin && style.joinProb > 0 && ink.size() > 1) {
-        Ink out;
-        out.push_back(ink[0]);
-        for (size_t i = 1; i < ink.size(); ++i) {
-            if (!out.back().empty() && !ink[i].empty() && Chance(rng, style.joinProb)) {
-                Stroke &prev = out.back();
-                const Pt a = prev.back(), b = ink[i].front();
+    if (limits.allowJoin && style.joinProb > 0 && strokes.size() > 1) {
+        std::vector<inksynth::Stroke> out{strokes[0]};
+        for (size_t i = 1; i < strokes.size(); ++i) {
+            if (!out.back().empty() && !strokes[i].empty() && rng.Chance(style.joinProb)) {
+                inksynth::Stroke &prev = out.back();
+                const inksynth::Point a = prev.back(), b = strokes[i].front();
                 // A slightly bowed connection.
-                const double bow = Normal(rng, 0.12);
-                const double nx = -(b.y - a.y), ny = b.x - a.x;
+                const float bow = static_cast<float>(Normal(rng, 0.12));
+                const float nx = -(b.y - a.y), ny = b.x - a.x;
                 for (int k = 1; k < 6; ++k) {
-                    const double t = k / 6.0;
-                    const double h = bow * 4 * t * (1 - t);
+                    const float t = k / 6.0f, h = bow * 4 * t * (1 - t);
                     prev.push_back(
                         {a.x + t * (b.x - a.x) + h * nx, a.y + t * (b.y - a.y) + h * ny});
                 }
-                prev.insert(prev.end(), ink[i].begin(), ink[i].end());
+                prev.insert(prev.end(), strokes[i].begin(), strokes[i].end());
             } else {
-                out.push_back(ink[i]);
+                out.push_back(strokes[i]);
             }
         }
-        ink.swap(out);
+        strokes.swap(out);
     }
 
-    // Into the writing box, sampled like a digitiser, with jitter.
-    double x0, y0, x1, y1;
-    if (!InkBounds(ink, &x0, &y0, &x1, &y1))
-        return ink;
-    const double k = style.sizePx / kBox;
-    const double ox = Uniform(rng, 5, 60) - x0 * k, oy = Uniform(rng, 5, 60) - y0 * k;
-    for (Stroke &s : ink)
-        for (Pt &p : s)
-            p = {p.x * k + ox, p.y * k + oy};
-    // A digitiser reports a few hundred points for one character, however complex it is.
-    double total = 0;
-    for (const Stroke &s : ink)
-        for (size_t i = 1; i < s.size(); ++i)
-            total += std::hypot(s[i].x - s[i - 1].x, s[i].y - s[i - 1].y);
-    ink = Resample(ink, std::max(style.stepPx, total / 600.0), true);
-    for (Stroke &s : ink) {
-        for (Pt &p : s) {
-            p.x = std::max(0.0, p.x + Normal(rng, style.jitter));
-            p.y = std::max(0.0, p.y + Normal(rng, style.jitter));
-        }
-    }
-    return ink;
+    // The pen: slant, elastic bending, rotation, the box size, rounded corners, a pen that
+    // slows in turns, tremor and lifts. A digitiser reports a few hundred points for one
+    // character however complex it is, so long writings get a coarser step.
+    inksynth::WriterStyle pen;
+    pen.xHeight = static_cast<float>(style.sizePx) / kBox;
+    pen.slantDeg = Degrees(std::atan(style.slant));
+    pen.baselineAmp = 0;
+    pen.elastic = static_cast<float>(1.6 * style.elastic * kBox);
+    pen.lineAngleDeg = Degrees(style.rotation * limits.rotationScale);
+    pen.rounding = static_cast<float>(style.rounding);
+    pen.slowdown = static_cast<float>(style.slowdown);
+    pen.tremor = static_cast<float>(style.jitter);
+    pen.strokeBreak = limits.allowBreak ? static_cast<float>(style.breakProb) : 0.0f;
+    float travel = 0;
+    for (const inksynth::Stroke &s : strokes)
+        travel += inksynth::PathLength(s);
+    pen.penStep = std::max(static_cast<float>(style.stepPx), travel * pen.xHeight / 450);
+    return inksynth::ToRawStrokes(inksynth::ApplyPen(std::move(ink), pen, rng));
 }
 
 }  // namespace chartrain

@@ -14,7 +14,8 @@ namespace chartrain {
 
 namespace {
 
-constexpr uint32_t kMagic = 0x31534351;  // "QCS1"
+// Bumped whenever the samples of a seed change, so that stale stores are made anew.
+constexpr uint32_t kMagic = 0x32534351;  // "QCS2": inksynth's pen model
 
 struct FileHeader {
     uint32_t magic, perClass, classes, flags;
@@ -46,7 +47,7 @@ void RawFeatures(const std::vector<int16_t> &pairs, int16_t *out) {
 
 std::vector<int16_t> MakeSample(const ClassDef &def, const std::vector<Ink> &drawings, uint32_t cls,
                                 uint32_t index, const SampleSpec &spec) {
-    std::mt19937_64 rng(SampleSeed(spec.seed, cls, index));
+    inksynth::Random rng(SampleSeed(spec.seed, cls, index));
     const Ink &clean = drawings[index % drawings.size()];
     WriterStyle style = RandomStyle(rng, spec.strength);
     AugmentLimits limits;
@@ -54,7 +55,7 @@ std::vector<int16_t> MakeSample(const ClassDef &def, const std::vector<Ink> &dra
         limits.allowReverse = limits.allowReorder = limits.allowJoin = limits.allowBreak = false;
         limits.rotationScale = 0.5;
     }
-    std::vector<int16_t> pairs = ToPairs(Augment(clean, style, limits, rng));
+    std::vector<int16_t> pairs = Augment(clean, style, limits, rng);
     CutForEngine(&pairs);
     return pairs;
 }

@@ -11,6 +11,7 @@
 #include "CharSets.h"
 #include "DictionaryTrainer.h"
 #include "SampleStore.h"
+#include "inksynth/SampleMaker.h"
 
 using namespace chartrain;
 
@@ -22,8 +23,10 @@ void Usage() {
                  "         [--work DIR] [--seed N] [--train N] [--test N] [--calib N]\n"
                  "         [--dim 32|64|96] [--records N] [--prototypes N] [--eigen N]\n"
                  "         [--hanzi DIR] [--opencc DIR] [--hershey DIR] [--report FILE]\n"
-                 "       chartrain samples --set ... --out FILE [--per-class N] [--seed N]\n"
-                 "         [--strength X]   (held-out stroke data for benchmarks)\n");
+                 "       chartrain samples --set ... (--out FILE | --labels DIR) [--per-class N]\n"
+                 "         [--seed N] [--strength X]   held-out writing: one sample a line in\n"
+                 "         FILE (benchmarks), or DIR/NNNNNN.raw stroke files and DIR/labels.txt\n"
+                 "         (hwr eval); a gesture's label is its number, code - 1\n");
 }
 
 struct Args {
@@ -159,34 +162,55 @@ int WriteSamples(const Args &a) {
     spec.strength = std::stod(a.Get("strength", "1.25"));
     spec.keepInk = true;
     spec.keepFeatures = false;
-    const std::string out = a.Get("out", "");
-    if (out.empty()) {
+    const std::string out = a.Get("out", ""), labels = a.Get("labels", "");
+    if (out.empty() == labels.empty()) {
         Usage();
         return 2;
     }
+    const std::string store = (out.empty() ? labels + "/samples" : out) + ".tmp";
+    if (!labels.empty())
+        std::filesystem::create_directories(labels);
+    const Samples s = BuildSamples(set, spec, store, 0);
+    std::filesystem::remove(store);
+    if (!labels.empty()) {
+        // A set for `hwr eval`: the kit's raw stroke data beside the labels.
+        std::vector<inksynth::LabelledItem> items;
+        for (size_t n = 0; n < s.size(); ++n) {
+            char name[32];
+            std::snprintf(name, sizeof name, "%06zu.raw", n);
+            std::ofstream f(labels + "/" + name, std::ios::binary);
+            for (int16_t v : s.pairs[n]) {  // little-endian, as vra_hwr_recog takes it
+                const uint16_t u = static_cast<uint16_t>(v);
+                f.put(static_cast<char>(u & 0xFF)).put(static_cast<char>(u >> 8));
+            }
+            if (!f)
+                throw std::runtime_error("cannot write " + labels + "/" + name);
+            const ClassDef &c = set.classes[s.cls[n]];
+            items.push_back({name, c.gesture ? std::to_string(c.code - 1) : Utf8(c.code)});
+        }
+        std::string error;
+        if (!inksynth::WriteLabels(labels, items, &error))
+            throw std::runtime_error(error);
+        std::fprintf(stderr, "wrote %zu samples to %s\n", s.size(), labels.c_str());
+        return 0;
+    }
     // Text: one sample a line, "U+XXXX x,y x,y ... | x,y ..." with strokes separated by "|".
-    const Samples s = BuildSamples(set, spec, out + ".tmp", 0);
     std::ofstream f(out);
     for (size_t n = 0; n < s.size(); ++n) {
         char head[16];
         std::snprintf(head, sizeof head, "U+%04X", set.classes[s.cls[n]].code);
         f << head;
         const auto &p = s.pairs[n];
-        bool strokeStart = true;
         for (size_t i = 0; i + 1 < p.size(); i += 2) {
             if (p[i] == -1 && p[i + 1] == -1)
                 break;
-            if (p[i] == -1 && p[i + 1] == 0) {
+            if (p[i] == -1 && p[i + 1] == 0)
                 f << " |";
-                strokeStart = true;
-                continue;
-            }
-            f << (strokeStart ? " " : " ") << p[i] << ',' << p[i + 1];
-            strokeStart = false;
+            else
+                f << ' ' << p[i] << ',' << p[i + 1];
         }
         f << '\n';
     }
-    std::filesystem::remove(out + ".tmp");
     std::fprintf(stderr, "wrote %zu samples to %s\n", s.size(), out.c_str());
     return 0;
 }

@@ -32,7 +32,7 @@ const char kUsage[] =
     "  inkgen render IN.raw OUT.png\n"
     "faces: futural (print), scripts (script letters one by one), cursive (joined); outline\n"
     "  fonts thinned to centre lines: dkg dkg-italic rufscript comicneue comicneue-italic\n"
-    "  delphine stevehand dancingscript\n";
+    "  breip delphine stevehand dancingscript\n";
 
 struct Args {
     std::map<std::string, std::string> named;

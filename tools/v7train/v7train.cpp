@@ -41,7 +41,7 @@ const char kUsage[] =
     "usage:\n"
     "  v7train train --state DIR --words FILE [--faces NAME:W,...] [--seed S] [--val DIR,...]\n"
     "                [--minutes M] [--batch B] [--lr R] [--hershey DIR] [--reset-best yes]\n"
-    "  v7train eval --weights FILE --set DIR [--limit N]\n";
+    "  v7train eval --weights FILE --set DIR [--limit N] [--show N]\n";
 
 struct Args {
     std::map<std::string, std::string> named;
@@ -460,6 +460,14 @@ int Eval(const Args &a) {
     if (!LoadSet(a.Get("set"), size_t(std::atol(a.Get("limit", "1000000").c_str())), set, &err)) {
         std::fprintf(stderr, "v7train: %s\n", err.c_str());
         return 1;
+    }
+    // --show N: the first N items as written and as recognised (best path).
+    long show = std::atol(a.Get("show", "0").c_str());
+    Recogniser rec(params);
+    std::vector<float> prob;
+    for (size_t i = 0; i < set.items.size() && long(i) < show; ++i) {
+        int T = rec.Run(set.items[i], prob);
+        std::printf("%s\t%s\n", set.items[i].text.c_str(), GreedyDecode(prob.data(), T).c_str());
     }
     Score s = Evaluate(params, set);
     std::printf("%s: %zu items, CER %.4f, all letters right %.3f\n", set.name.c_str(), s.items,

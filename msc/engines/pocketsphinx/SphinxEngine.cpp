@@ -4,6 +4,7 @@
 #include <map>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "SphinxModel.h"
 #include "SphinxSession.h"
@@ -36,12 +37,16 @@ class SphinxEngine : public Engine {
             m_warmUp.join();
     }
 
-    // Loads the English decoder (when installed) in the background, so that login does not wait
-    // and the first session finds it ready.
+    // Loads a decoder of every model in the background, so that login does not wait and the
+    // first session finds one ready.
     void WarmUp() {
         m_warmUp = std::thread([this] {
-            if (SphinxModel *model = FindModel("en_us", ""))
-                model->Preload();
+            std::vector<std::string> keys;
+            for (const auto &entry : m_dirs)
+                keys.push_back(entry.first);
+            for (const std::string &key : keys)
+                if (SphinxModel *model = FindModel(key, ""))
+                    model->Preload();
         });
     }
 
@@ -84,7 +89,7 @@ class SphinxEngine : public Engine {
     std::string m_workDir;
     std::map<std::string, std::string> m_dirs;  // "language[.accent]" -> model folder
     std::mutex m_mutex;
-    std::map<std::string, std::unique_ptr<SphinxModel>> m_models;
+    std::map<std::string, std::unique_ptr<SphinxModel>> m_models;  // by folder
     std::thread m_warmUp;
 };
 

@@ -13,6 +13,8 @@ constexpr int kRate = 16000;
 constexpr size_t kStepSamples = kRate / 50;
 // The first utterance is kept (for Settle) up to this length.
 constexpr size_t kKeepSamples = kRate * 30;
+// Audio written ahead of the decoder, at most.
+constexpr size_t kMaxPendingSamples = kRate * 60;
 
 bool Unspaced(unsigned char lead) {
     return lead >= 0xE3 && lead <= 0xE9;  // UTF-8 leads of kana and the CJK ideographs
@@ -63,9 +65,17 @@ std::string JoinWords(const std::vector<std::string> &words) {
 
 SphinxSession::SphinxSession(SphinxModel *model, SphinxModel::Decoder *decoder,
                              SphinxSessionOptions options)
-    : m_model(model), m_decoder(decoder), m_options(options) {}
+    : m_model(model), m_decoder(decoder), m_options(options) {
+    m_thread = std::thread([this] { DecodeLoop(); });
+}
 
 SphinxSession::~SphinxSession() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_quit = true;
+    }
+    m_wake.notify_all();
+    m_thread.join();
     if (m_started && !m_ended)
         ps_end_utt(m_decoder->ps);
     m_model->Release(m_decoder);
@@ -73,72 +83,114 @@ SphinxSession::~SphinxSession() {
 
 int SphinxSession::Write(const char *data, size_t length, int audioStatus, int *endpoint,
                          int *recognition) {
-    if (!m_started) {
-        if (ps_start_utt(m_decoder->ps) < 0)
-            return MSC_ERROR_ENGINE;
-        m_started = true;
-    }
-    if (!m_ended) {
+    std::lock_guard lock(m_mutex);
+    if (m_error)
+        return m_error;
+    if (!m_ended && !m_lastWritten) {
         const short *samples = reinterpret_cast<const short *>(data);
         const size_t count = length / 2;
-        if (!m_decoder->settled && m_audio.size() + count <= kKeepSamples)
-            m_audio.insert(m_audio.end(), samples, samples + count);
-        for (size_t at = 0; at < count && !m_ended; at += kStepSamples) {
-            const size_t n = std::min(kStepSamples, count - at);
-            if (ps_process_raw(m_decoder->ps, samples + at, n, FALSE, FALSE) < 0) {
-                m_ended = true;
-                ps_end_utt(m_decoder->ps);
-                return MSC_ERROR_ENGINE;
-            }
-            if (ps_get_in_speech(m_decoder->ps)) {
-                m_sawSpeech = true;
-                m_silentSamples = 0;
-            } else if (m_sawSpeech) {
-                m_silentSamples += n;
-                if (m_options.endSilenceMs > 0 &&
-                    m_silentSamples * 1000 >= m_options.endSilenceMs * kRate) {
-                    m_endOfSpeech = true;
-                    int rc = Finish();
-                    if (rc != 0)
-                        return rc;
-                }
-            }
+        // A decoder that falls a minute behind drops what comes next rather than grow without end.
+        if (count > 0 && m_pendingSamples + count <= kMaxPendingSamples) {
+            m_pending.emplace_back(samples, samples + count);
+            m_pendingSamples += count;
         }
-        if (audioStatus == MSC_AUDIO_LAST && !m_ended) {
-            int rc = Finish();
-            if (rc != 0)
-                return rc;
-        }
-        if (!m_ended && m_options.progressive)
-            QueuePartial();
+        if (audioStatus == MSC_AUDIO_LAST)
+            m_lastWritten = true;
+        m_wake.notify_all();
     }
     *endpoint = m_endOfSpeech ? MSC_EP_AFTER_SPEECH
                               : (m_sawSpeech ? MSC_EP_IN_SPEECH : MSC_EP_LOOKING_FOR_SPEECH);
     *recognition =
-        (m_partialPending || !m_results.empty()) ? MSC_REC_RESULT_READY : MSC_REC_INCOMPLETE;
+        (!m_partial.empty() || !m_results.empty()) ? MSC_REC_RESULT_READY : MSC_REC_INCOMPLETE;
     return 0;
 }
 
-void SphinxSession::QueuePartial() {
-    const char *hyp = ps_get_hyp(m_decoder->ps, nullptr);
-    const std::string text = JoinWords(Words(hyp));
-    if (text.empty() || text == m_partial)
-        return;
-    m_partial = text;
-    m_partialPending = true;
+void SphinxSession::DecodeLoop() {
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_wake.wait(lock,
+                    [this] { return m_quit || m_ended || !m_pending.empty() || m_lastWritten; });
+        if (m_quit || m_ended)
+            return;
+        if (m_pending.empty()) {  // the last block has been written and decoded
+            lock.unlock();
+            Finish();
+            lock.lock();
+            continue;
+        }
+        std::vector<short> samples = std::move(m_pending.front());
+        m_pending.pop_front();
+        m_pendingSamples -= samples.size();
+        lock.unlock();
+        Decode(samples);
+        lock.lock();
+    }
 }
 
-int SphinxSession::Finish() {
-    m_ended = true;
-    if (ps_end_utt(m_decoder->ps) < 0)
-        return MSC_ERROR_ENGINE;
+void SphinxSession::Decode(const std::vector<short> &samples) {
+    auto fail = [this] {
+        std::lock_guard lock(m_mutex);
+        m_error = MSC_ERROR_ENGINE;
+        m_ended = true;
+    };
+    if (!m_started) {
+        if (ps_start_utt(m_decoder->ps) < 0)
+            return fail();
+        m_started = true;
+    }
+    if (!m_decoder->settled && m_audio.size() + samples.size() <= kKeepSamples)
+        m_audio.insert(m_audio.end(), samples.begin(), samples.end());
+    bool speech = false, endOfSpeech = false;
+    for (size_t at = 0; at < samples.size() && !endOfSpeech; at += kStepSamples) {
+        const size_t n = std::min(kStepSamples, samples.size() - at);
+        if (ps_process_raw(m_decoder->ps, samples.data() + at, n, FALSE, FALSE) < 0) {
+            ps_end_utt(m_decoder->ps);
+            m_started = false;
+            return fail();
+        }
+        if (ps_get_in_speech(m_decoder->ps)) {
+            speech = m_heardSpeech = true;
+            m_silentSamples = 0;
+        } else if (m_heardSpeech) {
+            m_silentSamples += n;
+            endOfSpeech = m_options.endSilenceMs > 0 &&
+                          m_silentSamples * 1000 >= m_options.endSilenceMs * kRate;
+        }
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        m_sawSpeech = m_sawSpeech || speech;
+        m_endOfSpeech = endOfSpeech;
+    }
+    if (endOfSpeech) {
+        Finish();
+        return;
+    }
+    if (m_options.progressive) {
+        const std::string text = JoinWords(Words(ps_get_hyp(m_decoder->ps, nullptr)));
+        if (!text.empty() && text != m_lastPartial) {
+            m_lastPartial = text;
+            std::lock_guard lock(m_mutex);
+            m_partial = text;  // only the newest one matters
+        }
+    }
+}
+
+void SphinxSession::Finish() {
     std::string hyp;
-    if (const char *h = ps_get_hyp(m_decoder->ps, nullptr))
-        hyp = h;
-    // A decoder's first utterance was heard with a guessed cepstral mean: learn the real one
-    // from it and hear it again.
-    if (!m_decoder->settled && m_decoder->Settle(m_audio)) {
-        if (ps_start_utt(m_decoder->ps) >= 0) {
+    if (m_started) {
+        m_started = false;
+        if (ps_end_utt(m_decoder->ps) < 0) {
+            std::lock_guard lock(m_mutex);
+            m_error = MSC_ERROR_ENGINE;
+            m_ended = true;
+            return;
+        }
+        if (const char *h = ps_get_hyp(m_decoder->ps, nullptr))
+            hyp = h;
+        // A decoder's first utterance was heard with a guessed cepstral mean: learn the real
+        // one from it and hear it again.
+        if (!m_decoder->settled && m_decoder->Settle(m_audio) && ps_start_utt(m_decoder->ps) >= 0) {
             ps_process_raw(m_decoder->ps, m_audio.data(), m_audio.size(), FALSE, FALSE);
             ps_end_utt(m_decoder->ps);
             if (const char *h = ps_get_hyp(m_decoder->ps, nullptr))
@@ -146,10 +198,12 @@ int SphinxSession::Finish() {
         }
     }
     m_audio.clear();
-    m_partialPending = false;
     std::vector<std::string> words = Words(hyp.c_str());
+    std::lock_guard lock(m_mutex);
+    m_ended = true;
+    m_partial.clear();
     if (words.empty() && (!m_options.progressive || m_pieces == 0))
-        return 0;  // nothing was said
+        return;  // nothing was said
     if (m_options.punctuate && !words.empty())
         words.back() += Unspaced(LastLead(words.back())) ? "\xE3\x80\x82" : ".";
     if (m_options.json) {
@@ -162,7 +216,6 @@ int SphinxSession::Finish() {
             text += ' ';
         m_results.push_back(text);
     }
-    return 0;
 }
 
 std::string SphinxSession::PieceJson(const std::vector<std::string> &words, bool last) {
@@ -209,22 +262,23 @@ std::string SphinxSession::PieceJson(const std::vector<std::string> &words, bool
 }
 
 int SphinxSession::GetResult(std::string *text, bool *hasText, int *recognition) {
+    std::lock_guard lock(m_mutex);
     *hasText = false;
     if (!m_results.empty()) {
         *text = m_results.front();
         m_results.pop_front();
         *hasText = true;
-    } else if (m_partialPending) {
-        m_partialPending = false;
+    } else if (!m_partial.empty()) {
         *text = PieceJson(Words(m_partial.c_str()), false);
+        m_partial.clear();
         *hasText = true;
     }
     if (m_ended && m_results.empty())
         *recognition = MSC_REC_COMPLETE;
     else
         *recognition =
-            (m_partialPending || !m_results.empty()) ? MSC_REC_RESULT_READY : MSC_REC_INCOMPLETE;
-    return 0;
+            (!m_partial.empty() || !m_results.empty()) ? MSC_REC_RESULT_READY : MSC_REC_INCOMPLETE;
+    return m_error;
 }
 
 }  // namespace msc

@@ -1,10 +1,14 @@
-// SphinxSession: one recognition session on a pocketsphinx decoder. Audio is decoded as it is
-// written; the end of speech, the partial and the final hypotheses become the results the
-// session's parameters ask for.
+// SphinxSession: one recognition session on a pocketsphinx decoder. Audio is decoded on a thread
+// of the session as it is written, so that writing never waits for the decoder (a capture that
+// waited would lose audio while the machine is busy); the end of speech, the partial and the
+// final hypotheses become the results the session's parameters ask for.
 #pragma once
 
+#include <condition_variable>
 #include <deque>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Engine.h"
@@ -36,22 +40,36 @@ class SphinxSession : public RecognitionSession {
     int GetResult(std::string *text, bool *hasText, int *recognition) override;
 
   private:
-    // Decodes what remains and queues the final result.
-    int Finish();
-    void QueuePartial();
+    void DecodeLoop();
+    // Decodes one written block (decoder thread).
+    void Decode(const std::vector<short> &samples);
+    // Decodes what remains and queues the final result (decoder thread).
+    void Finish();
     std::string PieceJson(const std::vector<std::string> &words, bool last);
 
     SphinxModel *m_model;
     SphinxModel::Decoder *m_decoder;
-    SphinxSessionOptions m_options;
+    const SphinxSessionOptions m_options;
+
+    // The decoder thread's own.
     bool m_started = false;
+    bool m_heardSpeech = false;
+    long m_silentSamples = 0;    // since the last speech
+    std::vector<short> m_audio;  // kept for the decoder's first utterance (Settle)
+    std::string m_lastPartial;
+
+    std::thread m_thread;
+    std::mutex m_mutex;  // guards everything below
+    std::condition_variable m_wake;
+    std::deque<std::vector<short>> m_pending;  // written, not decoded yet
+    size_t m_pendingSamples = 0;
+    bool m_lastWritten = false;  // the last block has been written
+    bool m_quit = false;
     bool m_ended = false;        // the audio has ended (last block, end of speech or an error)
     bool m_endOfSpeech = false;  // the silence of vad_eos followed speech
     bool m_sawSpeech = false;
-    long m_silentSamples = 0;    // since the last speech
-    std::vector<short> m_audio;  // kept for the decoder's first utterance (Settle)
-    std::string m_partial;       // the last partial hypothesis handed out or pending
-    bool m_partialPending = false;
+    int m_error = 0;                    // the decoder failed
+    std::string m_partial;              // the newest partial hypothesis, not handed out yet
     std::deque<std::string> m_results;  // final results not fetched yet
     int m_pieces = 0;                   // JSON pieces handed out ("sn")
 };

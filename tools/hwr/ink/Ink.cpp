@@ -68,7 +68,10 @@ InkFormat DetectFormat(const std::string &content) {
            (content[i] == ' ' || content[i] == '\t' || content[i] == '\r' || content[i] == '\n')) {
         ++i;
     }
-    return i < content.size() && content[i] == '<' ? InkFormat::InkML : InkFormat::Raw;
+    // Markup, not just a '<': raw stroke data begins with that byte whenever the first x is 60.
+    bool markup = content.compare(i, 2, "<?") == 0 || content.compare(i, 2, "<!") == 0 ||
+                  content.compare(i, 4, "<ink") == 0;
+    return markup ? InkFormat::InkML : InkFormat::Raw;
 }
 
 std::string ToRawBytes(const std::vector<int16_t> &data) {

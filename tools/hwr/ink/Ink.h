@@ -46,7 +46,8 @@ struct StrokeBytes {
 bool ParseInkML(const std::string &text, Ink &ink, std::string &error);
 std::string WriteInkML(const Ink &ink);
 
-// Recognises the format from the content (InkML starts with '<' after blanks and a BOM).
+// Recognises the format from the content: InkML starts, after blanks and a BOM, with "<?",
+// "<!" or "<ink"; anything else is raw stroke data (which may well begin with a '<' byte).
 InkFormat DetectFormat(const std::string &content);
 
 // Reads an ink file: the stroke bytes exactly (raw) or converted (InkML). False with a message.

@@ -30,6 +30,7 @@ constexpr FaceSource kOutlineFaces[] = {
     {"rufscript", "truetype/rufscript/Rufscript010.ttf", false},        // fonts-rufscript
     {"comicneue", "opentype/comic-neue/ComicNeue-Regular.otf", false},  // fonts-comic-neue
     {"comicneue-italic", "opentype/comic-neue/ComicNeue-Italic.otf", false},
+    {"breip", "truetype/breip/Breip.ttf", false},          // fonts-breip
     {"delphine", "truetype/sjfonts/Delphine.ttf", false},  // fonts-sjfonts
     {"stevehand", "truetype/sjfonts/SteveHand.ttf", false},
     {"dancingscript", "opentype/dancingscript/DancingScript-Regular.otf",

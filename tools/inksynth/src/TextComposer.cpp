@@ -88,6 +88,15 @@ Ink TextComposer::Layout(const std::string &text, const WriterStyle &style, Rand
             for (Point p : g->strokes[k])
                 s.push_back(place(p));
             bool mark = HasLateMarks(c) && k != longest;
+            if (g->strokes.size() > 1 && !face->joined) {
+                // Separate strokes of a letter never meet exactly where the face puts them.
+                float ox = float(rng.Normal(0, 0.05 * jitter)),
+                      oy = float(rng.Normal(0, 0.04 * jitter));
+                if (mark)
+                    ox *= 2, oy *= 2;  // dots and bars wander most
+                for (Point &q : s)
+                    q.x += ox, q.y += oy;
+            }
             if (!face->joined && !mark && rng.Chance(style.reverse))
                 std::reverse(s.begin(), s.end());
             if (mark && delay) {

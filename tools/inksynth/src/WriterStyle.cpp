@@ -10,7 +10,9 @@ WriterStyle WriterStyle::Draw(Random &rng, float tidy) {
     s.xHeight = float(rng.Uniform(12, 60));
     s.slantDeg = float(rng.Clipped(6, 10 * m, -18, 32));
     s.widthScale = float(rng.Clipped(1.0, 0.15 * m, 0.7, 1.4));
-    s.letterGap = float(rng.Clipped(0.08, 0.12 * m, -0.12, 0.5));
+    // Some print writers leave letters far apart: wide enough gaps cut a word into pieces that
+    // the recogniser reads one at a time.
+    s.letterGap = float(rng.Clipped(0.1, 0.25 * m, -0.15, 1.2));
     s.wordGap = float(rng.Clipped(0.9, 0.25 * m, 0.45, 1.8));
     s.ascender = float(rng.Clipped(1.0, 0.15 * m, 0.7, 1.35));
     s.descender = float(rng.Clipped(1.0, 0.15 * m, 0.65, 1.35));
