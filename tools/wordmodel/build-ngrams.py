@@ -11,7 +11,7 @@ the word sequences are counted: the State of the Union addresses of the npm pack
 
 Writes OUT_DIR/words.txt (the vocabulary, one word a line: the N most frequent words and, for
 those written in lower case, their capitalised form, since the recogniser's word list matches
-case exactly) and OUT_DIR/ngrams.txt ("w1 .. wn COUNT" lines): unigrams from the frequency
+case exactly; and every single letter, so that any letter string can be spelled out) and OUT_DIR/ngrams.txt ("w1 .. wn COUNT" lines): unigrams from the frequency
 list (a capitalised form counts a tenth of its word), higher orders from the texts with <s>
 and </s> around every sentence and <unk> for words outside the vocabulary; bigrams seen fewer
 than --min2 times (default 2) and longer n-grams seen fewer than --min3 times (default 3) are
@@ -66,6 +66,10 @@ def main():
         if w[0].islower():
             t = w[0].upper() + w[1:]
             unigram[t] = unigram.get(t, 0) + max(1, c // 10)
+    # Every single letter is a word too (a rare one): the word pass can then spell out writing
+    # that no dictionary word explains, instead of finding nothing at all.
+    for c in "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ":
+        unigram.setdefault(c, 1)
     vocab = set(unigram)
     lower = {}
     for w in vocab:
