@@ -7,7 +7,9 @@
 #include <QKeyEvent>
 #include <QThread>
 #include <QTimer>
+#include <condition_variable>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <set>
 
@@ -68,10 +70,37 @@ bool CDialog::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 LRESULT CDialog::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (OnUiThread())
         return WindowProc(message, wParam, lParam);
-    LRESULT result = 0;
+    // Another thread waits until the user-interface thread has handled the message, or has
+    // dropped it with the window. The wait is ours (not Qt's) so that race checkers see it.
+    struct Reply {
+        std::mutex mutex;
+        std::condition_variable done;
+        bool handled = false;
+        LRESULT result = 0;
+    };
+    struct Answer {  // answers when the queued call is done with, run or not
+        std::shared_ptr<Reply> reply;
+        LRESULT result = 0;
+        ~Answer() {
+            std::lock_guard<std::mutex> lock(reply->mutex);
+            reply->result = result;
+            reply->handled = true;
+            reply->done.notify_all();
+        }
+    };
+    auto reply = std::make_shared<Reply>();
+    auto answer = std::make_shared<Answer>();
+    answer->reply = reply;
     QMetaObject::invokeMethod(
-        this, [&] { result = WindowProc(message, wParam, lParam); }, Qt::BlockingQueuedConnection);
-    return result;
+        this,
+        [this, answer, message, wParam, lParam] {
+            answer->result = WindowProc(message, wParam, lParam);
+        },
+        Qt::QueuedConnection);
+    answer.reset();
+    std::unique_lock<std::mutex> lock(reply->mutex);
+    reply->done.wait(lock, [&] { return reply->handled; });
+    return reply->result;
 }
 
 LRESULT CDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -108,6 +137,10 @@ void CDialog::ShowWindow(int showState) {
             show();
             break;
     }
+}
+
+void CDialog::SetToolWindow(bool tool) {
+    setWindowFlags((windowFlags() & ~Qt::WindowType_Mask) | (tool ? Qt::Tool : Qt::Dialog));
 }
 
 void CDialog::EndDialog(int result) {
@@ -228,7 +261,12 @@ void CDialog::reject() {
 }
 
 bool PostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return window && window->PostMessage(message, wParam, lParam);
+    // The handle is looked up before it is used: it may name a window that is gone.
+    std::lock_guard<std::mutex> lock(g_windowsMutex);
+    if (!g_windows.count(window))
+        return false;
+    QCoreApplication::postEvent(window, new MessageEvent(message, wParam, lParam));
+    return true;
 }
 
 LRESULT SendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

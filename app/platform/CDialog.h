@@ -50,6 +50,9 @@ class CDialog : public QDialog {
 
     // SW_HIDE, SW_SHOWNOACTIVATE, SW_SHOW, SW_SHOWNORMAL.
     void ShowWindow(int showState);
+    // A tool window has no taskbar button; otherwise the dialog is an application window. Takes
+    // effect when the window is next shown.
+    void SetToolWindow(bool tool);
     // Hides the dialog with a result; modeless dialogs stay alive.
     void EndDialog(int result);
     virtual void OnOK() { EndDialog(IDOK); }

@@ -140,9 +140,14 @@ TEST_F(LetterPlugin, ShippedSetsRecogniseWriting) {
         {"capkey=hwr.local.letter,resPrefix=zh_",
          Write({{{40, 40}, {40, 280}}, {{40, 40}, {260, 40}, {260, 280}}, {{40, 270}, {260, 270}}}),
          {"口"}},
+        // ... and 人 as much "^".
         {"capkey=hwr.local.letter,resPrefix=zh_",
          Write({{{160, 20}, {150, 140}, {30, 300}}, {{150, 140}, {300, 300}}}),
-         {"人", "八", "入"}},
+         {"人", "^", "入"}},
+        {"capkey=hwr.local.letter,resPrefix=zh_",
+         Write({{{160, 20}, {150, 140}, {30, 300}}, {{150, 140}, {300, 300}}}),
+         {"人", "入", "八"},
+         "recogrange=gb"},
         // Gestures: code - 1 as text; line right is gesture 1, line up gesture 7.
         {"capkey=hwr.local.gesture", Write({{{20, 150}, {300, 150}}}), {"0"}},
         {"capkey=hwr.local.gesture", Write({{{150, 300}, {150, 20}}}), {"6"}},

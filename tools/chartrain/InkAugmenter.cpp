@@ -13,8 +13,9 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 // The character is laid out in a box of this many x-height units: inksynth's pen model bends
-// the writing with waves of 3 x-heights, a little more than the box, as a hand does.
-constexpr float kBox = 2.5f;
+// the writing with waves of 3 x-heights (0.6 to 1.6 times that), so that they are about as
+// long as the box.
+constexpr float kBox = 3.0f;
 
 double Normal(inksynth::Random &rng, double sd) {
     return sd > 0 ? rng.Normal(0, sd) : 0.0;
@@ -162,7 +163,9 @@ std::vector<int16_t> Augment(const Ink &clean, const WriterStyle &style,
     pen.xHeight = static_cast<float>(style.sizePx) / kBox;
     pen.slantDeg = Degrees(std::atan(style.slant));
     pen.baselineAmp = 0;
-    pen.elastic = static_cast<float>(1.6 * style.elastic * kBox);
+    // The pen model's waves reach about 0.42 of its amplitude (root mean square): this gives
+    // 1.2 times `elastic` of the box, as three waves of that size each would.
+    pen.elastic = static_cast<float>(2.9 * style.elastic * kBox);
     pen.lineAngleDeg = Degrees(style.rotation * limits.rotationScale);
     pen.rounding = static_cast<float>(style.rounding);
     pen.slowdown = static_cast<float>(style.slowdown);

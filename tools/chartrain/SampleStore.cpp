@@ -15,7 +15,7 @@ namespace chartrain {
 namespace {
 
 // Bumped whenever the samples of a seed change, so that stale stores are made anew.
-constexpr uint32_t kMagic = 0x32534351;  // "QCS2": inksynth's pen model
+constexpr uint32_t kMagic = 0x33534351;  // "QCS3": inksynth's pen model
 
 struct FileHeader {
     uint32_t magic, perClass, classes, flags;

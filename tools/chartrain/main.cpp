@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 
@@ -24,7 +25,8 @@ void Usage() {
                  "         [--dim 32|64|96] [--records N] [--prototypes N] [--eigen N]\n"
                  "         [--hanzi DIR] [--opencc DIR] [--hershey DIR] [--report FILE]\n"
                  "       chartrain samples --set ... (--out FILE | --labels DIR) [--per-class N]\n"
-                 "         [--seed N] [--strength X]   held-out writing: one sample a line in\n"
+                 "         [--seed N] [--strength X] [--fonts F,F]   held-out writing: one sample "
+                 "a line in\n"
                  "         FILE (benchmarks), or DIR/NNNNNN.raw stroke files and DIR/labels.txt\n"
                  "         (hwr eval); a gesture's label is its number, code - 1\n");
 }
@@ -155,7 +157,13 @@ int WriteSamples(const Args &a) {
     paths.hanziDir = a.Get("hanzi", paths.hanziDir);
     paths.openccDir = a.Get("opencc", paths.openccDir);
     paths.hersheyDir = a.Get("hershey", paths.hersheyDir);
-    const CharSet set = MakeSet(a.Get("set", ""), paths, TrainingFonts());
+    // --fonts a,b: Latin drawn from other Hershey fonts (the held-out "cursive", say).
+    std::vector<std::string> fonts;
+    std::istringstream list(a.Get("fonts", ""));
+    for (std::string f; std::getline(list, f, ',');)
+        if (!f.empty())
+            fonts.push_back(f);
+    const CharSet set = MakeSet(a.Get("set", ""), paths, fonts.empty() ? TrainingFonts() : fonts);
     SampleSpec spec;
     spec.perClass = a.Int("per-class", 1);
     spec.seed = static_cast<uint64_t>(a.Int("seed", 9001));
