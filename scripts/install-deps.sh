@@ -13,12 +13,11 @@ for f in "$here"/deps/*.txt; do
 done
 
 wanted=$(sed -e 's/#.*//' "${lists[@]}" | tr -s ' \t' '\n' | sed '/^$/d' | sort -u)
-# Present: every installed package and whatever it provides (e.g. a nodejs build that bundles npm
-# provides "npm" and conflicts with the npm package).
-present=$(dpkg-query -W -f='${db:Status-Status} ${Package} ${Provides}\n' 2>/dev/null |
-  awk '$1 == "installed" { $1 = ""; print }' | sed -e 's/([^)]*)//g' | tr ', \t' '\n\n\n' |
-  sed '/^$/d' | sort -u)
-mapfile -t missing < <(comm -23 <(echo "$wanted") <(echo "$present"))
+missing=()
+for p in $wanted; do
+  s=$(dpkg-query -W -f='${db:Status-Status}' "$p" 2>/dev/null || true)
+  [ "$s" = "installed" ] || missing+=("$p")
+done
 if [ ${#missing[@]} -eq 0 ]; then
   echo "install-deps: all $(echo "$wanted" | wc -l) packages present" >&2
   exit 0
