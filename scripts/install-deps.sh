@@ -13,17 +13,10 @@ for f in "$here"/deps/*.txt; do
 done
 
 wanted=$(sed -e 's/#.*//' "${lists[@]}" | tr -s ' \t' '\n' | sed '/^$/d' | sort -u)
-# Names that installed packages provide count as present: a nodejs build that bundles npm
-# provides (and conflicts with) the npm package, which apt then refuses to install.
-provided=$(dpkg-query -W -f='${db:Status-Status}\t${Provides}\n' 2>/dev/null |
-  awk -F'\t' '$1 == "installed" { print $2 }' | tr ',' '\n' |
-  sed -e 's/([^)]*)//g' -e 's/^[[:space:]]*//' -e 's/[[:space:]]*$//' | sed '/^$/d' | sort -u)
 missing=()
 for p in $wanted; do
   s=$(dpkg-query -W -f='${db:Status-Status}' "$p" 2>/dev/null || true)
-  [ "$s" = "installed" ] && continue
-  grep -qxF "$p" <<<"$provided" && continue
-  missing+=("$p")
+  [ "$s" = "installed" ] || missing+=("$p")
 done
 if [ ${#missing[@]} -eq 0 ]; then
   echo "install-deps: all $(echo "$wanted" | wc -l) packages present" >&2
