@@ -195,8 +195,16 @@ int CDialog::IsDlgButtonChecked(int id) const {
 }
 
 void CDialog::CheckDlgButton(int id, int checked) {
-    if (auto *button = qobject_cast<QAbstractButton *>(GetDlgItem(id)))
-        button->setChecked(checked != 0);
+    auto *button = qobject_cast<QAbstractButton *>(GetDlgItem(id));
+    if (!button)
+        return;
+    // Qt refuses to uncheck the checked button of an exclusive radio group; a dialog must be
+    // able to show a group with none chosen.
+    const bool exclusive = button->autoExclusive();
+    if (!checked && exclusive)
+        button->setAutoExclusive(false);
+    button->setChecked(checked != 0);
+    button->setAutoExclusive(exclusive);
 }
 
 void CDialog::CheckRadioButton(int firstId, int lastId, int checkId) {

@@ -98,6 +98,7 @@ struct X11KeyboardOutput::Impl {
     std::mutex mutex;  // guards the connection and the tables below
     Display *display = nullptr;
     bool tried = false;
+    bool hasXkb = false;  // lock state is read and changed through XKB
     int minCode = 0, maxCode = 0, symsPerCode = 1;
     std::vector<KeyCode> spare;  // keycodes the keymap leaves empty
     KeyCode shift = 0;           // a Shift key: each spare keycode carries two characters
@@ -134,6 +135,8 @@ struct X11KeyboardOutput::Impl {
     // Waits until the target has handled every key typed so far (when it stamps them).
     void WaitForTarget();
     bool Stamped() const { return stampWindow != None && stampWindow != unstamped; }
+    bool CapsLocked();
+    void SetCapsLock(bool on);
     void RestoreLoop();
 };
 
@@ -153,6 +156,8 @@ bool X11KeyboardOutput::Impl::Connect() {
         display = nullptr;
         return false;
     }
+    int xkbOpcode, xkbEvent, xkbError, xkbMajor = XkbMajorVersion, xkbMinor = XkbMinorVersion;
+    hasXkb = XkbQueryExtension(display, &xkbOpcode, &xkbEvent, &xkbError, &xkbMajor, &xkbMinor);
     g_ourDisplay = display;
     XErrorHandler previous = XSetErrorHandler(OnXError);
     if (previous != OnXError)
@@ -301,6 +306,17 @@ void X11KeyboardOutput::Impl::WaitForTarget() {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     stampPending = false;
+}
+
+bool X11KeyboardOutput::Impl::CapsLocked() {
+    XkbStateRec state;
+    return hasXkb && XkbGetState(display, XkbUseCoreKbd, &state) == Success &&
+           (state.locked_mods & LockMask);
+}
+
+void X11KeyboardOutput::Impl::SetCapsLock(bool on) {
+    XkbLockModifiers(display, XkbUseCoreKbd, LockMask, on ? LockMask : 0);
+    XSync(display, False);
 }
 
 void X11KeyboardOutput::Impl::PressBatch(const std::vector<Stroke> &strokes, int changedFirst,
@@ -484,7 +500,15 @@ void X11KeyboardOutput::InsertText(std::u16string_view units) {
             m_impl->WaitForTarget();  // keys typed into the previous window
             m_impl->stampWindow = stamp;
         }
+        // Caps Lock would turn the letters we type into capitals (the toolkit applies it to
+        // whatever the key carries): it is off while we type and on again right after, in the
+        // server's order of events, so that the target sees each key with the state it had.
+        const bool capsLocked = m_impl->CapsLocked();
+        if (capsLocked)
+            m_impl->SetCapsLock(false);
         m_impl->TypeKeySyms(syms);
+        if (capsLocked)
+            m_impl->SetCapsLock(true);
         m_impl->restoreAt = Clock::now() + kRestoreAfter;
     }
     m_impl->wake.notify_all();

@@ -16,6 +16,7 @@
 #include "speech/RecognitionResult.h"
 
 // Last: Xlib's macros (Bool, Status, None) clash with the headers above.
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 
 namespace {
@@ -107,6 +108,26 @@ TEST_F(X11TypingTest, CorrectionsEraseWithBackspaceAndTypeTheRest) {
         u"今天天气很好。"_qs);
     SetKeyboardOutput(std::move(previous));
     EXPECT_EQ(got, u"今天天气很好。"_qs);
+}
+
+// The characters arrive as given whatever the lock state, and Caps Lock is as the user left it.
+TEST_F(X11TypingTest, CapsLockDoesNotChangeTheCaseOfTypedText) {
+    Display *d = XOpenDisplay(nullptr);
+    auto capsLocked = [d] {
+        XkbStateRec state;
+        XkbGetState(d, XkbUseCoreKbd, &state);
+        return (state.locked_mods & LockMask) != 0;
+    };
+    XkbLockModifiers(d, XkbUseCoreKbd, LockMask, LockMask);
+    XSync(d, False);
+    ASSERT_TRUE(capsLocked());
+    const std::u16string text = u"Hello World, lower UPPER ÄäÖö straße ok";
+    const QString got =
+        TypeAndRead([&] { m_output.InsertText(text); }, QString::fromStdU16String(text));
+    EXPECT_EQ(got.toStdU16String(), text);
+    EXPECT_TRUE(capsLocked());
+    XkbLockModifiers(d, XkbUseCoreKbd, LockMask, 0);
+    XCloseDisplay(d);
 }
 
 TEST_F(X11TypingTest, TheKeymapIsRestored) {

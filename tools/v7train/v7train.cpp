@@ -2,7 +2,7 @@
 //
 //   v7train train --state DIR --words FILE [--faces futural:1,...] [--seed S] [--val DIR,...]
 //                 [--minutes M] [--batch B] [--lr R] [--hershey DIR] [--threads N|auto]
-//                 [--curriculum SAMPLES]
+//                 [--curriculum SAMPLES] [--lr-final R --decay-from SAMPLE --decay-to SAMPLE]
 //   v7train eval --weights FILE --set DIR      best-path CER of a weight section on a data set
 //
 // The state folder holds "checkpoint.bin" (parameters, optimiser moments, position in the
@@ -26,6 +26,7 @@
 
 #include "Ctc.h"
 #include "Labels.h"
+#include "LearningRate.h"
 #include "Trainer.h"
 #include "inksynth/Ink.h"
 #include "inksynth/SampleMaker.h"
@@ -255,7 +256,12 @@ int Train(const Args &a) {
     ::mkdir(dir.c_str(), 0777);
     uint64_t seed = std::strtoull(a.Get("seed", "1").c_str(), nullptr, 10);
     int batch = std::atoi(a.Get("batch", "8").c_str());
-    double lr = std::atof(a.Get("lr", "0.001").c_str());
+    // --lr until sample --decay-from, then a half cosine down to --lr-final at --decay-to.
+    RateSchedule rate;
+    rate.rate = std::atof(a.Get("lr", "0.001").c_str());
+    rate.finalRate = std::atof(a.Get("lr-final", a.Get("lr", "0.001")).c_str());
+    rate.decayFrom = std::strtoull(a.Get("decay-from", "0").c_str(), nullptr, 10);
+    rate.decayTo = std::strtoull(a.Get("decay-to", "0").c_str(), nullptr, 10);
     double minutes = std::atof(a.Get("minutes", "0").c_str());
     std::string err;
     inksynth::FaceLibrary faces(a.Get("hershey", "/usr/share/hershey-fonts"));
@@ -480,6 +486,7 @@ int Train(const Args &a) {
         double clip = std::sqrt(norm2) > 5.0 ? 5.0 / std::sqrt(norm2) : 1.0;
         ++st.step;
         double b1 = 1 - std::pow(beta1, double(st.step)), b2 = 1 - std::pow(beta2, double(st.step));
+        const double lr = rate.At(first);
         for (size_t i = 0; i < P; ++i) {
             double g = batchGrad[i] * clip;
             st.m[i] = float(beta1 * st.m[i] + (1 - beta1) * g);
@@ -490,9 +497,10 @@ int Train(const Args &a) {
             double secs = elapsed(lastReport);
             st.seconds += secs;
             double left = minutes > 0 ? minutes * 60 - elapsed(start) : 0;
-            say("step %llu samples %llu loss/sample %.3f loss/frame %.4f %.1f samples/s "
+            say("step %llu samples %llu lr %.2g loss/sample %.3f loss/frame %.4f %.1f samples/s "
                 "threads %d skipped %ld left %.0f min\n",
                 (unsigned long long)st.step, (unsigned long long)st.nextSample,
+                rate.At(st.nextSample),
                 lossSum / std::max(1L, lossCount), lossSum / std::max(1.0, framesSum),
                 double(samplesSinceReport) / secs, threads, skipped, left / 60);
             lossSum = framesSum = 0;
