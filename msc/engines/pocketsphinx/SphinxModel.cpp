@@ -64,15 +64,10 @@ SphinxModel::~SphinxModel() {
 
 SphinxModel::Decoder *SphinxModel::Load() {
     // Our own end-of-speech timer ("vad_eos") runs on top of the decoder's voice activity, so
-    // the decoder's hang-over after speech is kept short (10 frames, 100 ms). The flat-lexicon
-    // pass runs over the whole utterance once it has ended, i.e. after the key comes up: with
-    // the US English model it cost 0.1–0.26 s per 2–3.5 s sentence here and changed none of
-    // the test sentences' results, so only the streaming tree search and the best-path search
-    // run.
+    // the decoder's hang-over after speech is kept short (10 frames, 100 ms).
     cmd_ln_t *config = cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", m_files.hmm.c_str(), "-lm",
                                    m_files.lm.c_str(), "-dict", m_files.dict.c_str(), "-logfn",
-                                   "/dev/null", "-vad_postspeech", "10", "-fwdflat", "no",
-                                   nullptr);
+                                   "/dev/null", "-vad_postspeech", "10", nullptr);
     if (!config)
         return nullptr;
     ps_decoder_t *ps = ps_init(config);
