@@ -16,7 +16,10 @@ wanted=$(sed -e 's/#.*//' "${lists[@]}" | tr -s ' \t' '\n' | sed '/^$/d' | sort 
 missing=()
 for p in $wanted; do
   s=$(dpkg-query -W -f='${db:Status-Status}' "$p" 2>/dev/null || true)
-  [ "$s" = "installed" ] || missing+=("$p")
+  [ "$s" = "installed" ] && continue
+  # A tool that another package already put on PATH (npm inside a vendor's nodejs) is present.
+  command -v "$p" >/dev/null 2>&1 && continue
+  missing+=("$p")
 done
 if [ ${#missing[@]} -eq 0 ]; then
   echo "install-deps: all $(echo "$wanted" | wc -l) packages present" >&2

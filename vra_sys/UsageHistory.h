@@ -1,4 +1,5 @@
-// The usage history file: whole records appended one write at a time (format in vra_sys.h).
+// The usage history file: whole records appended one write at a time under a file lock, after
+// cutting off a torn last record that a crash left behind (format in vra_sys.h).
 #pragma once
 
 #include <string>
@@ -8,7 +9,8 @@
 namespace vra_sys {
 
 // Appends one record for `item` to `path`, creating the file and its directory when needed, and
-// flushes it to the disk. Returns 0 or VRA_SYS_ERR_HISTORY.
+// flushes it to the disk. Returns 0 or VRA_SYS_ERR_HISTORY; a failed append adds nothing to the
+// file.
 int AppendUsageRecord(const std::string &path, const VraUserHisItem &item,
                       unsigned long long timeMs);
 

@@ -1,7 +1,7 @@
 #include "output/TypeText.h"
 
+#include <algorithm>
 #include <chrono>
-#include <thread>
 
 #include "platform/KeyboardOutput.h"
 #include "shell/AppSettings.h"
@@ -16,8 +16,8 @@ constexpr auto kBackspaceHold = std::chrono::milliseconds(50);
 }  // namespace
 
 void TypeText(std::u16string text) {
-    KeyboardOutput &output = TheKeyboardOutput();
     std::u16string toType = text;
+    int backspaces = 0;
     if (g_settings.AutoModify) {
         // Counts are UTF-16 units, as the pieces' lengths always were.
         const int count = static_cast<int>(g_lastTyped.size());
@@ -29,13 +29,9 @@ void TypeText(std::u16string text) {
             g_replaceCount = count - static_cast<int>(same);
             toType.erase(0, same);
         }
-        g_lastTyped = text;
-        for (int i = 0; i < g_replaceCount; ++i) {
-            output.KeyDown(VK_BACK);
-            std::this_thread::sleep_for(kBackspaceHold);
-            output.KeyUp(VK_BACK);
-        }
+        g_lastTyped = std::move(text);
+        backspaces = g_replaceCount;
     }
-    if (!toType.empty())
-        output.InsertText(toType);
+    // The strokes go in order behind those of earlier calls; this thread does not wait for them.
+    PostKeyboardInput(backspaces, kBackspaceHold, std::move(toType));
 }

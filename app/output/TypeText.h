@@ -9,5 +9,7 @@
 extern std::u16string g_lastTyped;
 
 // On entry g_replaceCount (speech/RecognitionResult.h) says whether `text` replaces the previous
-// piece; on return it holds the number of Backspace presses sent.
+// piece; on return it holds the number of Backspace presses asked for. The presses and the text
+// are done on the keyboard output's own thread, in order after those of earlier calls
+// (PostKeyboardInput): the caller does not wait for them.
 void TypeText(std::u16string text);

@@ -13,22 +13,78 @@
 #include <mutex>
 #include <set>
 
+#if defined(__SANITIZE_THREAD__)
+#define QV_THREAD_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define QV_THREAD_SANITIZER 1
+#endif
+#endif
+#ifdef QV_THREAD_SANITIZER
+#include <sanitizer/tsan_interface.h>
+#endif
+
 namespace {
 
 const QEvent::Type kMessageEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+const QEvent::Type kSentMessageEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 
 struct MessageEvent : QEvent {
-    MessageEvent(UINT m, WPARAM w, LPARAM l)
-        : QEvent(kMessageEvent), message(m), wParam(w), lParam(l) {}
+    MessageEvent(UINT m, WPARAM w, LPARAM l, Type type = kMessageEvent)
+        : QEvent(type), message(m), wParam(w), lParam(l) {}
     UINT message;
     WPARAM wParam;
     LPARAM lParam;
 };
 
+// What a thread that sends to the user-interface thread waits on.
+struct Reply {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool handled = false;
+    LRESULT result = 0;
+};
+
+// A message sent from another thread. It answers when it is done with, run or not: Qt deletes
+// the events of a window that goes away, so the sender never waits for ever.
+struct SentMessageEvent : MessageEvent {
+    SentMessageEvent(UINT m, WPARAM w, LPARAM l, std::shared_ptr<Reply> r)
+        : MessageEvent(m, w, l, kSentMessageEvent), reply(std::move(r)) {}
+    ~SentMessageEvent() override {
+        std::lock_guard<std::mutex> lock(reply->mutex);
+        reply->result = result;
+        reply->handled = true;
+        reply->done.notify_all();
+    }
+    std::shared_ptr<Reply> reply;
+    LRESULT result = 0;
+};
+
+// Qt's event queue is not built with the race checker, so it cannot see that a posted event
+// passes from the posting thread to the receiving one; we tell it.
+#ifdef QV_THREAD_SANITIZER
+void HandOver(QEvent *event) { __tsan_release(event); }
+void TakeOver(QEvent *event) { __tsan_acquire(event); }
+#else
+void HandOver(QEvent *) {}
+void TakeOver(QEvent *) {}
+#endif
+
 // Windows that can receive posted messages; a post to one that is gone is refused. The lock is
 // held across the post so that a window cannot be destroyed in between.
 std::mutex g_windowsMutex;
 std::set<const CDialog *> g_windows;
+
+// Queues the event for the window, which need not exist any more; a refused event is deleted.
+bool Post(CDialog *window, MessageEvent *event) {
+    std::unique_ptr<MessageEvent> owned(event);
+    std::lock_guard<std::mutex> lock(g_windowsMutex);
+    if (!g_windows.count(window))
+        return false;
+    HandOver(event);
+    QCoreApplication::postEvent(window, owned.release());
+    return true;
+}
 
 // While the user-interface thread sleeps (SleepOnUiThread) its messages wait here, in order.
 int g_sleepDepth = 0;
@@ -60,11 +116,7 @@ CDialog::~CDialog() {
 }
 
 bool CDialog::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    std::lock_guard<std::mutex> lock(g_windowsMutex);
-    if (!g_windows.count(this))
-        return false;
-    QCoreApplication::postEvent(this, new MessageEvent(message, wParam, lParam));
-    return true;
+    return Post(this, new MessageEvent(message, wParam, lParam));
 }
 
 LRESULT CDialog::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -72,32 +124,8 @@ LRESULT CDialog::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return WindowProc(message, wParam, lParam);
     // Another thread waits until the user-interface thread has handled the message, or has
     // dropped it with the window. The wait is ours (not Qt's) so that race checkers see it.
-    struct Reply {
-        std::mutex mutex;
-        std::condition_variable done;
-        bool handled = false;
-        LRESULT result = 0;
-    };
-    struct Answer {  // answers when the queued call is done with, run or not
-        std::shared_ptr<Reply> reply;
-        LRESULT result = 0;
-        ~Answer() {
-            std::lock_guard<std::mutex> lock(reply->mutex);
-            reply->result = result;
-            reply->handled = true;
-            reply->done.notify_all();
-        }
-    };
     auto reply = std::make_shared<Reply>();
-    auto answer = std::make_shared<Answer>();
-    answer->reply = reply;
-    QMetaObject::invokeMethod(
-        this,
-        [this, answer, message, wParam, lParam] {
-            answer->result = WindowProc(message, wParam, lParam);
-        },
-        Qt::QueuedConnection);
-    answer.reset();
+    Post(this, new SentMessageEvent(message, wParam, lParam, reply));
     std::unique_lock<std::mutex> lock(reply->mutex);
     reply->done.wait(lock, [&] { return reply->handled; });
     return reply->result;
@@ -167,8 +195,16 @@ int CDialog::IsDlgButtonChecked(int id) const {
 }
 
 void CDialog::CheckDlgButton(int id, int checked) {
-    if (auto *button = qobject_cast<QAbstractButton *>(GetDlgItem(id)))
-        button->setChecked(checked != 0);
+    auto *button = qobject_cast<QAbstractButton *>(GetDlgItem(id));
+    if (!button)
+        return;
+    // Qt refuses to uncheck the checked button of an exclusive radio group; a dialog must be
+    // able to show a group with none chosen.
+    const bool exclusive = button->autoExclusive();
+    if (!checked && exclusive)
+        button->setAutoExclusive(false);
+    button->setChecked(checked != 0);
+    button->setAutoExclusive(exclusive);
 }
 
 void CDialog::CheckRadioButton(int firstId, int lastId, int checkId) {
@@ -202,6 +238,12 @@ void CDialog::SleepOnUiThread(int ms) {
 }
 
 bool CDialog::event(QEvent *event) {
+    TakeOver(event);
+    if (event->type() == kSentMessageEvent) {  // the sender waits: it is never deferred
+        auto *m = static_cast<SentMessageEvent *>(event);
+        m->result = WindowProc(m->message, m->wParam, m->lParam);
+        return true;
+    }
     if (event->type() != kMessageEvent)
         return QDialog::event(event);
     auto *m = static_cast<MessageEvent *>(event);
@@ -262,11 +304,7 @@ void CDialog::reject() {
 
 bool PostMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     // The handle is looked up before it is used: it may name a window that is gone.
-    std::lock_guard<std::mutex> lock(g_windowsMutex);
-    if (!g_windows.count(window))
-        return false;
-    QCoreApplication::postEvent(window, new MessageEvent(message, wParam, lParam));
-    return true;
+    return Post(window, new MessageEvent(message, wParam, lParam));
 }
 
 LRESULT SendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -3,7 +3,9 @@
 // recording one.
 #pragma once
 
+#include <chrono>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "WindowMessage.h"
@@ -23,5 +25,15 @@ class KeyboardOutput {
 
 // The back-end in use: the X11 one unless a test installed another.
 KeyboardOutput &TheKeyboardOutput();
-// Installs `output` (null: back to the X11 one) and returns the previous one.
+// Installs `output` (null: back to the X11 one) and returns the previous one, once the input
+// posted so far has been done.
 std::unique_ptr<KeyboardOutput> SetKeyboardOutput(std::unique_ptr<KeyboardOutput> output);
+
+// Posts input for the back-end in use, done on a thread of the output's own in the order it was
+// posted: `backspaces` presses of Backspace, each held for `hold`, then `text` (may be empty).
+// The caller does not wait: the recorder thread types the pieces of continuous dictation, and
+// while it waited for Backspace pauses or a busy target, capture would run out of buffers and
+// lose what the user goes on saying.
+void PostKeyboardInput(int backspaces, std::chrono::milliseconds hold, std::u16string text);
+// Returns once everything posted so far has been done.
+void WaitForKeyboardInput();

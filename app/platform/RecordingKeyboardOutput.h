@@ -24,17 +24,21 @@ class RecordingKeyboardOutput : public KeyboardOutput {
         Add({Event::kText, 0, std::u16string(units), Now()});
     }
 
+    // What was done of the input posted so far (PostKeyboardInput), once all of it is done.
     std::vector<Event> Events() const {
+        WaitForKeyboardInput();
         std::lock_guard lock(m_mutex);
         return m_events;
     }
     void Clear() {
+        WaitForKeyboardInput();
         std::lock_guard lock(m_mutex);
         m_events.clear();
     }
     // What a focused text field would show: inserted texts, with each Backspace press erasing
     // the character before the caret (both units of a surrogate pair).
     std::u16string Screen() const {
+        WaitForKeyboardInput();
         std::lock_guard lock(m_mutex);
         std::u16string screen;
         for (const Event &e : m_events) {

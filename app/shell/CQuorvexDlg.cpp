@@ -18,6 +18,7 @@
 #include "CSettingDlg.h"
 #include "CShowTipsDlg.h"
 #include "CommandLayer.h"
+#include "ListeningRestart.h"
 #include "ProgramState.h"
 #include "QuorvexMessages.h"
 #include "SpeechLayer.h"
@@ -73,7 +74,9 @@ const MessageEntry<CQuorvexDlg> CQuorvexDlg::kMessageMap[] = {
 };
 
 CQuorvexDlg::CQuorvexDlg(const ControllerServices &services, QWidget *parent)
-    : CDialog(IDD_QUORVEX_DIALOG, parent), m_services(services) {
+    : CDialog(IDD_QUORVEX_DIALOG, parent),
+      m_services(services),
+      m_restartsSeen(ListeningRestartsPosted()) {
     setWindowTitle(QStringLiteral("Zelvo"));
     setWindowIcon(QIcon(QStringLiteral(":/res/icon150.png")));
     resize(kDialogWidth, kDialogHeight);
@@ -228,7 +231,11 @@ LRESULT CQuorvexDlg::OnHotKey(WPARAM id, LPARAM lParam) {
 }
 
 void CQuorvexDlg::OnVoiceDown() {
+    const bool afterRelease = m_lastVoiceKeyWasUp;
+    m_lastVoiceKeyWasUp = false;
     ShowMiniBar();
+    if (IsRestartAfterRelease(afterRelease))
+        return;
     if (!m_connected || !m_ready)
         return;
     m_ready = false;
@@ -265,9 +272,26 @@ void CQuorvexDlg::OnVoiceDown() {
 
 void CQuorvexDlg::OnVoiceUp() {
     m_services.speech->ResetReplaceCount();
-    if (!m_connected || !g_listening)
-        return;
-    FinishUtterance();
+    if (m_connected && g_listening)
+        FinishUtterance();
+    // Counted once the session has stopped: a phrase that was ending meanwhile has posted its
+    // restart by now.
+    if (ListeningRestartsPosted() != m_restartsSeen)
+        ++m_releasesSinceRestart;
+    m_lastVoiceKeyWasUp = true;
+}
+
+bool CQuorvexDlg::IsRestartAfterRelease(bool afterRelease) {
+    // The press of a restart pair comes right after its release. One release since the pair was
+    // posted is the pair's own; a second one is the user's, who let go of the key while the
+    // phrase ended: that press must not start listening again.
+    const unsigned posted = ListeningRestartsPosted();
+    if (posted == m_restartsSeen || !afterRelease)
+        return false;
+    m_restartsSeen = posted;
+    const bool released = m_releasesSinceRestart > 1;
+    m_releasesSinceRestart = 0;
+    return released;
 }
 
 void CQuorvexDlg::FinishUtterance() {

@@ -85,6 +85,8 @@ class CQuorvexDlg : public CDialog {
     // The controller's wrappers of the recognizer's preparation and start: false with the error
     // text (already in the log file).
     bool PrepareRecognizer(std::u16string *error);
+    // True for the press of a restart pair (ListeningRestart.h) that a real release overtook.
+    bool IsRestartAfterRelease(bool afterRelease);
     bool BeginListening(std::u16string *error);
     void RegisterHotKeys();
     void AddTrayIcon();
@@ -93,4 +95,9 @@ class CQuorvexDlg : public CDialog {
 
     static const MessageEntry<CQuorvexDlg> kMessageMap[];
     ControllerServices m_services;
+    // Restart pairs already answered, releases since the newest was posted, and whether the last
+    // voice-key message was a release.
+    unsigned m_restartsSeen = 0;
+    int m_releasesSinceRestart = 0;
+    bool m_lastVoiceKeyWasUp = false;
 };

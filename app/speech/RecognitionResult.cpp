@@ -13,8 +13,7 @@
 #include "platform/CodePage.h"
 #include "platform/WriteLog.h"
 #include "shell/AppSettings.h"
-#include "shell/ProgramState.h"
-#include "shell/QuorvexMessages.h"
+#include "shell/ListeningRestart.h"
 #include "speech/SpeechRec.h"
 
 char *g_resultText = nullptr;
@@ -129,6 +128,5 @@ void OnSpeechEnd(int reason) {
     // stop it and start the next one at once.
     if (const char *id = g_recognizer.sessionId.exchange(nullptr))
         QISRSessionEnd(id, "VAD Normal");
-    PostMessage(g_mainWnd, WM_HOTKEY, HOTKEY_VOICE_UP, kVoiceUpLParam);
-    PostMessage(g_mainWnd, WM_HOTKEY, HOTKEY_VOICE_DOWN, kVoiceDownLParam);
+    PostListeningRestart();
 }

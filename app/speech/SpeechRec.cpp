@@ -172,13 +172,16 @@ int sr_begin_listening() {
     // the recorder thread, and must find the result buffer made.
     if (rec.notifier.beginFn)
         rec.notifier.beginFn();
+    // Started before the recording is: the first block may end the session at once (on the
+    // recorder thread), and only a started session is ended.
+    rec.state = 1;
     int err = recorder_start(rec.recorder);
     if (err != 0) {
+        rec.state = 0;
         std::printf("start record failed: %d\n", err);
         EndSession(rec, "start record fail");
         return -4;
     }
-    rec.state = 1;
     return 0;
 }
 

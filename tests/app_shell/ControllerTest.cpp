@@ -10,6 +10,7 @@
 #include "ControllerFixture.h"
 #include "shell/CMiniBar.h"
 #include "shell/CShowTipsDlg.h"
+#include "shell/ListeningRestart.h"
 
 namespace {
 
@@ -280,6 +281,62 @@ TEST_F(ControllerTest, SimulatedReleaseAndPressRestartListening) {
     EXPECT_EQ(speech_.Take(), (Calls{"reset", "stop running", "build", "prepare", "begin"}));
     EXPECT_TRUE(g_listening);
     EXPECT_EQ(TipRequests(), (Tips{}));
+}
+
+// The end of a phrase posts its restart pair while the user lets go of the key: whatever the
+// order in which the pair and the real release arrive, listening ends with the key up, and the
+// next press starts it again.
+TEST_F(ControllerTest, ReleaseWhileAPhraseEndsDoesNotStartListeningAgain) {
+    enum Order { kPairOnly, kPairThenRelease, kReleaseThenPair, kPairDuringTheReleasesStop };
+    struct Row {
+        const char *name;
+        Order order;
+        Calls calls;
+        bool listening;
+    } rows[] = {
+        {"the pair alone restarts", kPairOnly,
+         Calls{"reset", "stop running", "build", "prepare", "begin"}, true},
+        {"the pair, then the release", kPairThenRelease,
+         Calls{"reset", "stop running", "build", "prepare", "begin", "reset", "stop running"},
+         false},
+        {"the release, then the pair", kReleaseThenPair, Calls{"reset", "stop running", "reset"},
+         false},
+        {"the pair posted while the release stops the session", kPairDuringTheReleasesStop,
+         Calls{"reset", "stop running", "reset"}, false},
+    };
+    WriteSettings("LongPressModel=1\r\n");
+    Start();
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        if (g_listening)
+            Release();
+        Press();
+        speech_.Take();
+        switch (row.order) {
+            case kPairOnly:
+                PostListeningRestart();
+                break;
+            case kPairThenRelease:
+                PostListeningRestart();
+                ASSERT_TRUE(hotKeys_.Press(HOTKEY_VOICE_UP));
+                break;
+            case kReleaseThenPair:
+                ASSERT_TRUE(hotKeys_.Press(HOTKEY_VOICE_UP));
+                PostListeningRestart();
+                break;
+            case kPairDuringTheReleasesStop:
+                speech_.duringStop = [] { PostListeningRestart(); };
+                ASSERT_TRUE(hotKeys_.Press(HOTKEY_VOICE_UP));
+                break;
+        }
+        Settle();
+        EXPECT_EQ(speech_.Take(), row.calls);
+        EXPECT_EQ(g_listening, row.listening);
+        EXPECT_EQ(dlg_->m_ready, !row.listening) << "the key works again";
+    }
+    Release();
+    Press();
+    EXPECT_EQ(speech_.Take(), (Calls{"reset", "build", "prepare", "begin"}));
 }
 
 TEST_F(ControllerTest, PressDuringTheOneSecondTipWaitsForIt) {

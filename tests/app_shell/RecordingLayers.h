@@ -2,6 +2,7 @@
 // the test says.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,11 @@ class RecordingSpeechLayer : public SpeechLayer {
     }
     void StopRecognition() override {
         calls.push_back(running ? "stop running" : "stop");
+        if (duringStop) {
+            auto once = std::move(duringStop);
+            duringStop = nullptr;
+            once();
+        }
         running = false;
         g_listening = false;
     }
@@ -53,6 +59,8 @@ class RecordingSpeechLayer : public SpeechLayer {
     int beginResult = 0;
     bool running = false;
     std::string resultText;  // ANSI code page
+    // Runs once inside the next stop, as the end of a phrase on the recorder thread would.
+    std::function<void()> duringStop;
 };
 
 class RecordingCommandLayer : public CommandLayer {

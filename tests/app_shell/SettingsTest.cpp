@@ -197,6 +197,26 @@ TEST_F(SettingDialog, CancelStoresNothingAndShowingAgainShowsTheFile) {
     EXPECT_FALSE(Checked(1013));
 }
 
+// An update choice that names no radio button shows none chosen, even after one was; OK then
+// takes the group's value as it is, none (-1).
+TEST_F(SettingDialog, UpdateChoiceOutOfRangeChoosesNoRadioButton) {
+    EXPECT_TRUE(Checked(1009));
+    box_->hide();
+    WriteSettings("AutoUpdateType=7\r\n");
+    dlg_->SendMessage(WM_COMMAND, ID_SETTINGS);
+    for (int id = 1008; id <= 1010; ++id)
+        EXPECT_FALSE(Checked(id)) << id;
+    Click(IDOK);
+    EXPECT_NE(Ini(dir_).find("AutoUpdateType=-1\r\n"), std::string::npos) << Ini(dir_);
+    box_->hide();
+    WriteSettings("AutoUpdateType=0\r\n");
+    dlg_->SendMessage(WM_COMMAND, ID_SETTINGS);
+    EXPECT_TRUE(Checked(1008));
+    Click(1010);
+    EXPECT_FALSE(Checked(1008)) << "the group is exclusive again";
+    EXPECT_TRUE(Checked(1010));
+}
+
 TEST_F(SettingDialog, ClosingAndEscapeAreCancel) {
     Click(1011);
     box_->close();

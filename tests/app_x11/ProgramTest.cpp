@@ -50,10 +50,19 @@ class ProgramTest : public testing::Test {
         fs::remove_all(dir_);
     }
 
-    pid_t Launch(const std::string &mscParams, std::vector<std::string> args = {}) {
+    // Starts the program on the test's X server, or with `display` as its DISPLAY ("": unset,
+    // with Qt's platform left to its default).
+    pid_t Launch(const std::string &mscParams, std::vector<std::string> args = {},
+                 const char *display = nullptr) {
         pid_t pid = fork();
         if (pid == 0) {
             setenv("QT_QPA_PLATFORM", "xcb", 1);
+            if (display && !*display) {
+                unsetenv("DISPLAY");
+                unsetenv("QT_QPA_PLATFORM");
+            } else if (display) {
+                setenv("DISPLAY", display, 1);
+            }
             setenv("XDG_RUNTIME_DIR", (dir_ / "runtime").c_str(), 1);
             setenv("XDG_CONFIG_HOME", (dir_ / "home").c_str(), 1);
             setenv("MSC_PARAMS", mscParams.c_str(), 1);
@@ -152,6 +161,26 @@ TEST_F(ProgramTest, FailedLoginIsShownAndEndsTheProgram) {
     EXPECT_EQ(WaitExit(program), 0);
     EXPECT_NE(ReadFile(dir_ / "bin" / "word.log").find("\tMSPLogin failed:10106\r\r\n"),
               std::string::npos);
+}
+
+TEST_F(ProgramTest, WithoutADisplayItSaysWhyAndEnds) {
+    struct {
+        const char *display;
+        const char *why;
+    } rows[] = {{"", "no X display (DISPLAY is not set)"},
+                {":4095", "cannot open the X display :4095"}};
+    for (const auto &row : rows) {
+        fs::remove(dir_ / "bin" / "word.log");
+        pid_t program = Launch(Scripted(), {"--assume-connected"}, row.display);
+        EXPECT_EQ(WaitExit(program), 1) << row.why;
+        EXPECT_NE(ReadFile(dir_ / "bin" / "word.log")
+                      .find(std::string("\t") + row.why +
+                            "; the tray program needs an X11 session (on Wayland, XWayland's "
+                            "DISPLAY)\r\r\n"),
+                  std::string::npos)
+            << row.why;
+    }
+    EXPECT_EQ(Journal(), "") << "it never logged in";
 }
 
 TEST_F(ProgramTest, WrongOptionsAreRefused) {

@@ -93,6 +93,67 @@ TEST(CharDictionaryTest, BrokenImagesAreRefused) {
         {"divisor of 0",
          [](auto &i) { PutU32(i, MainHeaderOffset(i) + chareng::kMainOffDivisor, 0); },
          DictionaryError::kMainHeader, true},
+        {"negative divisor",
+         [](auto &i) { PutU32(i, MainHeaderOffset(i) + chareng::kMainOffDivisor, 0xFFFFFFF0u); },
+         DictionaryError::kMainHeader, true},
+        {"main model size past the end", [](auto &i) { PutU32(i, 24, 0x7FFFFFF0); },
+         DictionaryError::kTruncated, false},
+        {"main header block shorter than its fixed part", [](auto &i) { PutU32(i, 24, 200); },
+         DictionaryError::kMainHeader, true},
+        {"D in the main header is not that of word 7",
+         [](auto &i) { PutU32(i, MainHeaderOffset(i) + chareng::kMainOffDim, 64); },
+         DictionaryError::kMainHeader, true},
+        {"raw feature count not 2944",
+         [](auto &i) { PutU32(i, MainHeaderOffset(i) + chareng::kMainOffRawCount, 2943); },
+         DictionaryError::kMainHeader, true},
+        {"odd T1 size", [](auto &i) { PutU32(i, 4, chareng::ReadU32(i.data() + 4) - 1); },
+         DictionaryError::kSectionSize, true},
+        {"calibration table not 4 bytes a class",
+         [](auto &i) { PutU32(i, 0, chareng::ReadU32(i.data()) - 4); },
+         DictionaryError::kSectionSize, true},
+        {"unknown group type 4",
+         [](auto &i) { i[MainHeaderOffset(i) + chareng::kMainOffGroupTypes + 6] = 4; },
+         DictionaryError::kGroups, true},
+        {"continuation flag in a group of type 0",
+         [](auto &i) {
+             const size_t rec = MainHeaderOffset(i) + chareng::kMainHeaderBytes;
+             PutU16(i, rec, chareng::ReadU16(i.data() + rec) | chareng::kRecordMoreFlag);
+         },
+         DictionaryError::kGroups, true},
+        {"eigenvectors that the group's bytes do not hold",
+         [](auto &i) { i[MainHeaderOffset(i) + chareng::kMainOffEigenCounts] = 1; },
+         DictionaryError::kGroups, true},
+        // Records without eigenvectors are 2 + D bytes, as type-2 records are: the record
+        // header becomes the class index.
+        {"type-2 record naming a class past the code table",
+         [](auto &i) {
+             const size_t mh = MainHeaderOffset(i);
+             i[mh + chareng::kMainOffGroupTypes + 6] = chareng::kGroupIndexed;
+             PutU16(i, mh + chareng::kMainHeaderBytes, 4);
+         },
+         DictionaryError::kGroups, true},
+        {"type-3 template counts that do not fill the group",
+         [](auto &i) { i[MainHeaderOffset(i) + chareng::kMainOffGroupTypes + 6] = 3; },
+         DictionaryError::kGroups, true},
+        // Words 4 and 5 moved against each other keep every later section in place.
+        {"stroke-matcher header block shorter than its fixed part",
+         [](auto &i) {
+             const uint32_t w4 = chareng::ReadU32(i.data() + 16),
+                            w5 = chareng::ReadU32(i.data() + 20);
+             PutU32(i, 16, 100);
+             PutU32(i, 20, w5 + w4 - 100);
+         },
+         DictionaryError::kSubModel, true},
+        {"stroke-matcher index not 4 bytes a class",
+         [](auto &i) {
+             const uint32_t w4 = chareng::ReadU32(i.data() + 16),
+                            w5 = chareng::ReadU32(i.data() + 20);
+             PutU32(i, 16, w4 + 1);
+             PutU32(i, 20, w5 - 1);
+         },
+         DictionaryError::kSubModel, true},
+        {"more sub-language entries than the image holds",
+         [](auto &i) { PutU16(i, i.size() - 12, 3); }, DictionaryError::kSublang, false},
     };
     for (const Case &c : cases) {
         std::vector<uint8_t> img = sound;

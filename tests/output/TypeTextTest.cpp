@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 
 #include "output/TypeText.h"
 #include "platform/RecordingKeyboardOutput.h"
@@ -99,6 +101,41 @@ TEST_F(TypeTextTest, BackspacesAreRealStrokesHeldFiftyMillisecondsBeforeTheText)
     EXPECT_EQ(events[2].kind, Event::kText);
     EXPECT_EQ(events[2].text, u"器很");
     EXPECT_EQ(m_output->Screen(), u"器很");  // the recording field started empty
+}
+
+// The recorder thread types the pieces of continuous dictation: it must not wait for the
+// strokes (a correction of 30 characters holds Backspace for 1.5 s), or capture would stop.
+TEST_F(TypeTextTest, TheCallerDoesNotWaitForTheStrokes) {
+    // A back-end that makes no stroke until the test lets it.
+    class GatedOutput : public RecordingKeyboardOutput {
+      public:
+        void KeyDown(UINT virtualKey) override {
+            std::unique_lock lock(mutex);
+            opened.wait(lock, [this] { return open; });
+            lock.unlock();
+            RecordingKeyboardOutput::KeyDown(virtualKey);
+        }
+        std::mutex mutex;
+        std::condition_variable opened;
+        bool open = false;
+    };
+    auto gated = std::make_unique<GatedOutput>();
+    GatedOutput *output = gated.get();
+    auto recording = SetKeyboardOutput(std::move(gated));
+    g_settings.AutoModify = 1;
+    g_lastTyped = u"今天天汽";
+    g_replaceCount = 1;
+    TypeText(u"今天天气很好");  // returns with its Backspace stroke still waiting
+    EXPECT_EQ(g_replaceCount, 1);
+    g_replaceCount = 1;
+    TypeText(u"今天天气很好。");  // goes behind it
+    {
+        std::lock_guard lock(output->mutex);
+        output->open = true;
+    }
+    output->opened.notify_all();
+    EXPECT_EQ(output->Screen(), u"气很好。");  // the field started empty
+    SetKeyboardOutput(std::move(recording));
 }
 
 }  // namespace

@@ -84,6 +84,23 @@ void AlsaFileSource::Say(const std::vector<int16_t> &samples) {
     }
 }
 
+bool AlsaFileSource::WaitForReader(double seconds) const {
+    const double until = NowSeconds() + seconds;
+    // Without a reader the pipe holds a whole piece within 100 ms of the writer's next write,
+    // and keeps it; a reader takes each piece as it comes. Five looks 40 ms apart span two
+    // writes.
+    int below = 0;
+    while (NowSeconds() < until) {
+        int queued = 0;
+        ioctl(fifo_, FIONREAD, &queued);
+        below = queued < static_cast<int>(kPieceSamples * 2) ? below + 1 : 0;
+        if (below >= 5)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(40));
+    }
+    return false;
+}
+
 bool AlsaFileSource::Pending() const {
     std::lock_guard lock(mutex_);
     return pendingPos_ < pending_.size();
@@ -109,7 +126,8 @@ void AlsaFileSource::WriterLoop() {
                 pending_.clear();
                 pendingPos_ = 0;
             }
-            if (n > 0)
+            speech = n > 0;
+            if (speech)
                 lastSpeech_ = NowSeconds();
         }
         // One write of 3200 bytes is atomic on a pipe. While nobody reads (between two

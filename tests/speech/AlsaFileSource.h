@@ -34,6 +34,9 @@ class AlsaFileSource {
     void Queue(const std::vector<int16_t> &samples);
     // True while queued audio has not all been written.
     bool Pending() const;
+    // Waits up to `seconds` until something reads the FIFO and keeps up with the writer (a
+    // recorder is capturing); false if nothing does.
+    bool WaitForReader(double seconds) const;
     // Monotonic time (seconds) just before the writer wrote its last non-silent piece.
     double LastSpeechWritten() const;
 

@@ -226,6 +226,18 @@ TEST_F(SpeechRecTest, ThePauseEndsTheSessionAndRestartsListening) {
     EXPECT_TRUE(Contains(Log(), "\tspeech_end code:0"));
 }
 
+// Capture from a file is as fast as it can be: the end of speech in the very first block still
+// ends the session and restarts listening.
+TEST_F(SpeechRecTest, TheFirstBlockCanEndTheSession) {
+    g_settings.LongPressModel = 1;
+    Login("session\n  at 6400 eos\n");
+    Begin();
+    ASSERT_TRUE(WaitForSelfEnd());
+    QApplication::processEvents();
+    EXPECT_EQ(m_window.hotKeys.size(), 2u);
+    EXPECT_TRUE(Contains(Log(), "\tspeech_end code:0"));
+}
+
 TEST_F(SpeechRecTest, AnErrorWhileAudioFlowsEndsTheSession) {
     Login("session\n  at 12800 error 10115\n");
     Begin();

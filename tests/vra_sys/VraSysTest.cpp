@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <cstdlib>
+#include <fstream>
 #include <regex>
 
 #include "KitTestSupport.h"
@@ -248,6 +252,92 @@ TEST_F(VraSys, UsageHistoryAppendsWholeRecords) {
     ASSERT_EQ(VRA_Init(("history=no,authpath=" + dir.File("c")).c_str()), 0);
     EXPECT_EQ(vra_append_user_his_item(&item), 0);
     EXPECT_EQ(ReadFile(dir.File("c/usage_history.bin")), "");
+}
+
+// Appends one small record to `file` through the library (initialised for that file only).
+int AppendTo(const std::string &file) {
+    VRA_Release();
+    int code = VRA_Init(("history=yes,historyfile=" + file).c_str());
+    if (code != 0)
+        return code;
+    VraUserHisItem item{"app", "hwr.local.letter", 4, 0, 1, "k=v1", nullptr, nullptr};
+    item.result = reinterpret_cast<const unsigned char *>("a");
+    return vra_append_user_his_item(&item);
+}
+
+void AppendBytes(const std::string &file, const std::string &bytes) {
+    std::ofstream out(file, std::ios::binary | std::ios::app);
+    out << bytes;
+}
+
+// A crash in the middle of an append (in this process or another) leaves a torn last record; the
+// next append cuts it off, so that the record after it is not out of a reader's reach.
+TEST_F(VraSys, UsageHistoryCutsATornTailBeforeTheNextAppend) {
+    TempDir dir;
+    ASSERT_EQ(AppendTo(dir.File("first.bin")), 0);
+    const std::string record = ReadFile(dir.File("first.bin"));
+    ASSERT_EQ(record.size(), 40u + 3 + 16 + 4 + 1 + 4);
+    std::string badSum = record;
+    badSum.back() = static_cast<char>(badSum.back() ^ 1);
+    struct Case {
+        const char *what;
+        std::string tail;
+    } cases[] = {
+        {"a record cut short", record.substr(0, 30)},
+        {"a head cut short", record.substr(0, 6)},
+        {"zeros where the file grew", std::string(300, '\0')},
+        {"a checksum that does not hold", badSum},
+        {"a record whose length runs past the end", record.substr(0, 8) + std::string(20, 'x')},
+    };
+    int n = 0;
+    for (const Case &c : cases) {
+        // The library appended to this file before the crash.
+        std::string known = dir.File("known" + std::to_string(n));
+        ASSERT_EQ(AppendTo(known), 0);
+        ASSERT_EQ(AppendTo(known), 0);
+        AppendBytes(known, c.tail);
+        ASSERT_EQ(AppendTo(known), 0) << c.what;
+        EXPECT_EQ(kit_test::ReadHistory(known).size(), 3u) << c.what;
+        EXPECT_EQ(ReadFile(known).size(), 3 * record.size()) << c.what;
+
+        // A file this process never saw: checked from its start.
+        std::string fresh = dir.Write("fresh" + std::to_string(n), record + record + c.tail);
+        ASSERT_EQ(AppendTo(fresh), 0) << c.what;
+        EXPECT_EQ(kit_test::ReadHistory(fresh).size(), 3u) << c.what;
+        EXPECT_EQ(ReadFile(fresh).size(), 3 * record.size()) << c.what;
+        ++n;
+    }
+
+    // Damage followed by whole records is left alone: cutting there would lose them.
+    const std::string damaged = record + "xxxxVRAU\x10" + record;
+    std::string kept = dir.Write("damaged", damaged);
+    ASSERT_EQ(AppendTo(kept), 0);
+    const std::string after = ReadFile(kept);
+    EXPECT_EQ(after.size(), damaged.size() + record.size());
+    EXPECT_EQ(after.compare(0, damaged.size(), damaged), 0);
+}
+
+// An append that cannot be written whole (here: the file size limit) adds nothing.
+TEST_F(VraSys, UsageHistoryFailedAppendAddsNothing) {
+    TempDir dir;
+    std::string file = dir.File("limited.bin");
+    ASSERT_EQ(AppendTo(file), 0);
+    const std::string before = ReadFile(file);
+    struct rlimit old;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = before.size() + before.size() / 2;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    VraUserHisItem item{"app", "hwr.local.letter", 4, 0, 1, "k=v1", nullptr, nullptr};
+    item.result = reinterpret_cast<const unsigned char *>("a");
+    int code = vra_append_user_his_item(&item);
+    setrlimit(RLIMIT_FSIZE, &old);
+    signal(SIGXFSZ, SIG_DFL);
+    EXPECT_EQ(code, VRA_SYS_ERR_HISTORY);
+    EXPECT_EQ(ReadFile(file), before);
+    EXPECT_EQ(vra_append_user_his_item(&item), 0);
+    EXPECT_EQ(kit_test::ReadHistory(file).size(), 2u);
 }
 
 TEST(VraSysErrors, EveryKitCodeHasAText) {

@@ -25,10 +25,11 @@
  *   udid=, udidtype=N, tid=, eid=, userid=, version=   device identity for service requests
  *                              (udid defaults to a digest of the machine id)
  *   smartspace=yes|no          (default no)
- *   loglevel=N                 0 nothing, 1 failures, 2 warnings, 3 information, 5 trace (default
- * 2) logfile=PATH               append log lines to PATH logstderr=yes|no           also write to
- * stderr (default: yes unless a log file is named) The environment variables VRA_LOG_LEVEL,
- * VRA_LOG_FILE and VRA_LOG_STDERR override the log keys.
+ *   loglevel=N                 0 nothing, 1 failures, 2 warnings, 3 information, 5 trace
+ *                              (default 2)
+ *   logfile=PATH               append log lines to PATH
+ *   logstderr=yes|no           also write to stderr (default: yes unless a log file is named)
+ * The environment variables VRA_LOG_LEVEL, VRA_LOG_FILE and VRA_LOG_STDERR override the log keys.
  *
  * Lifetime. Texts returned by the getters stay valid until the next VRA_Init or VRA_Release.
  * vra_get_error_info returns constant texts. Thread safety: every call may be made from any thread;
@@ -38,7 +39,9 @@
  *   "VRAU", u32 record length (all of it, checksum included), u32 format (1), u64 time in ms since
  *   1970, u32 lengths of appkey, capkey, info, data, result; the five byte strings in that order;
  *   u32 CRC-32 (IEEE) of every byte before it. All numbers little-endian. A reader stops at a
- *   record whose length or checksum does not hold (a torn tail after a power loss).
+ *   record whose length or checksum does not hold (a torn tail after a crash or power loss); the
+ *   library cuts such a tail off before its next append, so later records stay readable. Every
+ *   appender holds an exclusive flock(2) on the file while it appends.
  */
 #ifndef VRA_SYS_H
 #define VRA_SYS_H
