@@ -3,9 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <fstream>
+#include <iterator>
 #include <random>
 
+#include "Labels.h"
 #include "Network.h"
+#include "SectionedResource.h"
 #include "Trainer.h"
 #include "WeightLayout.h"
 #include "inksynth/Augment.h"
@@ -100,4 +105,46 @@ TEST(TrainerMatchesEngine, StandardisedInputsAndFoldedWeightsAgree) {
     ASSERT_EQ(folded.Run(raw, b), T);
     for (size_t i = 0; i < a.size(); ++i)
         ASSERT_NEAR(a[i], b[i], 1e-4) << i;
+}
+
+TEST(TrainerMatchesEngine, ShippedWeightsGiveTheSameProbabilities) {
+    // The trained weights as shipped (larger than random ones, and saturating gates): the
+    // trainer reading english.main.dct's weight section and the engine loading it agree.
+    std::ifstream in(QV_SHIPPED_DATA_DIR "english.main.dct", std::ios::binary);
+    ASSERT_TRUE(in);
+    std::vector<unsigned char> image((std::istreambuf_iterator<char>(in)),
+                                     std::istreambuf_iterator<char>());
+    ASSERT_TRUE(v7::SectionedResource::IsValid(image.data(), image.size()));
+    const unsigned char *data = nullptr;
+    uint32_t length = 0;
+    ASSERT_TRUE(v7::SectionedResource::Section(image.data(), image.size(), 1, &data, &length));
+    ASSERT_EQ(length % 4, 0u);
+    std::vector<float> section(length / 4);
+    std::memcpy(section.data(), data, length);
+    std::vector<float> params;
+    ASSERT_TRUE(WeightLayout::V7().FromSection(section, params));
+
+    Example ex;
+    ASSERT_TRUE(ExampleFromRaw(TwoWordWriting(), "ab cd", false, ex));
+    Recogniser trainer(params);
+    std::vector<float> ours;
+    const int frames = trainer.Run(ex, ours);
+
+    v7::Network *net = v7::LoadNetwork(length / 4, section.data());
+    ASSERT_NE(net, nullptr);
+    std::vector<float> engine;
+    for (const std::vector<float> &seg : ex.segments) {
+        const int T = v7::RunNetwork(net, seg.data(), int(seg.size() / kFrameInputs), kFrameInputs);
+        int out = 0;
+        const float *p = v7::OutputProbabilities(net, &out);
+        engine.insert(engine.end(), p, p + size_t(T) * kClasses);
+    }
+    v7::FreeNetwork(net);
+    ASSERT_EQ(int(engine.size()), frames * kClasses);
+    double worst = 0;
+    for (size_t i = 0; i < engine.size(); ++i)
+        worst = std::max(worst, double(std::fabs(engine[i] - ours[i])));
+    EXPECT_LT(worst, 1e-4);
+    // And the same best path.
+    EXPECT_EQ(GreedyDecode(engine.data(), frames), GreedyDecode(ours.data(), frames));
 }
