@@ -1,6 +1,7 @@
 #include "SphinxModel.h"
 
 #include <sphinxbase/cmn.h>
+#include <sphinxbase/err.h>
 #include <sphinxbase/fe.h>
 #include <sphinxbase/feat.h>
 
@@ -63,11 +64,19 @@ SphinxModel::~SphinxModel() {
 }
 
 SphinxModel::Decoder *SphinxModel::Load() {
+    // The library's log is one for the whole process, and every decoder made with a log file
+    // closes the one before: two decoders loaded at once (the warm-up of one model and the
+    // first session of another) raced on it. It is switched off once, and decoders are made one
+    // at a time.
+    static std::once_flag quiet;
+    std::call_once(quiet, [] { err_set_logfp(nullptr); });
+    static std::mutex loading;
+    std::lock_guard one(loading);
     // Our own end-of-speech timer ("vad_eos") runs on top of the decoder's voice activity, so
     // the decoder's hang-over after speech is kept short (10 frames, 100 ms).
     cmd_ln_t *config = cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", m_files.hmm.c_str(), "-lm",
-                                   m_files.lm.c_str(), "-dict", m_files.dict.c_str(), "-logfn",
-                                   "/dev/null", "-vad_postspeech", "10", nullptr);
+                                   m_files.lm.c_str(), "-dict", m_files.dict.c_str(),
+                                   "-vad_postspeech", "10", nullptr);
     if (!config)
         return nullptr;
     ps_decoder_t *ps = ps_init(config);
