@@ -4,6 +4,7 @@
 #include <sphinxbase/err.h>
 #include <sphinxbase/fe.h>
 #include <sphinxbase/feat.h>
+#include <sphinxbase/ngram_model.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -16,6 +17,9 @@ namespace msc {
 namespace {
 
 namespace fs = std::filesystem;
+
+// The name of a decoder's second search, the one with the flat-lexicon pass.
+constexpr const char *kFlatSearch = "flat";
 
 bool EndsWith(const std::string &s, const std::string &end) {
     return s.size() >= end.size() && s.compare(s.size() - end.size(), end.size(), end) == 0;
@@ -73,10 +77,11 @@ SphinxModel::Decoder *SphinxModel::Load() {
     static std::mutex loading;
     std::lock_guard one(loading);
     // Our own end-of-speech timer ("vad_eos") runs on top of the decoder's voice activity, so
-    // the decoder's hang-over after speech is kept short (10 frames, 100 ms).
+    // the decoder's hang-over after speech is kept short (10 frames, 100 ms). The decoder's own
+    // search has no flat-lexicon pass; the second search, made afterwards, has it.
     cmd_ln_t *config = cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", m_files.hmm.c_str(), "-lm",
                                    m_files.lm.c_str(), "-dict", m_files.dict.c_str(),
-                                   "-vad_postspeech", "10", nullptr);
+                                   "-vad_postspeech", "10", "-fwdflat", "no", nullptr);
     if (!config)
         return nullptr;
     ps_decoder_t *ps = ps_init(config);
@@ -85,6 +90,18 @@ SphinxModel::Decoder *SphinxModel::Load() {
         return nullptr;
     auto decoder = std::make_unique<Decoder>();
     decoder->ps = ps;
+    decoder->treeSearch = ps_get_search(ps);
+    // The search with the pass shares the language model; a search takes the pass from the
+    // decoder's configuration when it is made. Making it also tells the acoustic model to keep
+    // every frame of an utterance, which the pass goes over again: made first, the search
+    // without the pass would switch that off and long utterances would fail at their end.
+    if (ngram_model_t *lm = ps_get_lm(ps, decoder->treeSearch.c_str())) {
+        cmd_ln_t *live = ps_get_config(ps);
+        cmd_ln_set_boolean_r(live, "-fwdflat", TRUE);
+        if (ps_set_lm(ps, kFlatSearch, lm) == 0)
+            decoder->flatSearch = kFlatSearch;
+        cmd_ln_set_boolean_r(live, "-fwdflat", FALSE);
+    }
     // The mean of an earlier run, if there is one.
     std::ifstream in(m_cmnFile);
     feat_t *feat = ps_get_feat(ps);
@@ -147,6 +164,11 @@ void SphinxModel::SaveMean(Decoder *decoder) {
     }
     std::error_code ec;
     fs::rename(temp, m_cmnFile, ec);
+}
+
+bool SphinxModel::Decoder::UseFlatPass(bool flatPass) {
+    const std::string &name = flatPass && !flatSearch.empty() ? flatSearch : treeSearch;
+    return ps_set_search(ps, name.c_str()) == 0;
 }
 
 bool SphinxModel::Decoder::Settle(const std::vector<short> &samples) {
