@@ -8,8 +8,8 @@
 //
 // After the streaming tree search, pocketsphinx can search the whole utterance once more with a
 // flat lexicon. That pass hears better but runs only once the audio has ended, i.e. while a
-// user who let go of the voice key waits for the text. A decoder therefore has two searches over
-// the same language model, with and without that pass, and each session picks one.
+// user who let go of the voice key waits for the text. A decoder therefore has two searches with
+// the same models, with and without that pass, and each session picks one.
 #pragma once
 
 #include <pocketsphinx.h>
