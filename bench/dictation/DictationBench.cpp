@@ -157,8 +157,9 @@ int main(int argc, char **argv) {
         {"single utterance",
          "language = en_us, accent = mandarin, result_type = plain, result_encoding = gb2312, "
          "ptt = 1"},
-        {"continuous", "language = en_us, accent = mandarin, result_type = json, "
-                       "result_encoding = UTF-8, ptt = 1, vad_eos = 0"},
+        {"continuous",
+         "language = en_us, accent = mandarin, result_type = json, "
+         "result_encoding = UTF-8, ptt = 1, vad_eos = 0"},
     };
     for (const auto &kind : kinds) {
         const auto [rtf, cpuRtf] = MeasureRealTimeFactor(clips, kind.params);

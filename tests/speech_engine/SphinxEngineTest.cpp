@@ -158,7 +158,8 @@ TEST_F(SphinxEngineTest, PlainAndJsonSessionsTakeTurnsOnOneDecoder) {
         "ptt = 0, vad_eos = 0";
     std::vector<int16_t> both = WithSilence(s_weather, 1000);
     both.insert(both.end(), s_station.begin(), s_station.end());
-    const std::string said = "the weather is nice today we are going to the station tomorrow morning";
+    const std::string said =
+        "the weather is nice today we are going to the station tomorrow morning";
     for (const char *params : {kPlainEnglish, json, kPlainEnglish, json}) {
         SCOPED_TRACE(params);
         SessionRun run = Stream(params, both);
