@@ -196,6 +196,10 @@ int recorder_start(Recorder *r) {
         return 0;
     if (r->bufferCount < 2 || !r->device)
         return -1;
+    // The first block may come back (from a file, at once) before the state says recording:
+    // the recorder thread would then not queue it again, and a stop made from its callback would
+    // find nothing to stop. Both wait for this lock until the start is complete.
+    std::lock_guard lock(r->requeue);
     for (unsigned i = 0; i < r->bufferCount; ++i) {
         WaveHeader &h = r->buffers[i];
         if (h.flags & kWaveHdrInQueue)
@@ -219,10 +223,11 @@ int recorder_start(Recorder *r) {
 int recorder_stop(Recorder *r) {
     if (!r)
         return -3;
-    if (r->state <= RECORDER_STOPPING)
-        return 0;
     {
+        // Under the lock: a start that is still under way is complete first.
         std::lock_guard lock(r->requeue);
+        if (r->state <= RECORDER_STOPPING)
+            return 0;
         r->state = RECORDER_STOPPING;
     }
     int err = r->device ? r->device->Reset() : kWaveErrInvalHandle;

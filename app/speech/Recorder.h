@@ -72,8 +72,9 @@ struct Recorder {
     WaveHeader *buffers = nullptr;
     unsigned bufferCount = 0;
     RecorderQueue queue;  // the recorder thread's messages
-    // Makes "still recording? then queue the buffer again" one step against the stop, so that
-    // no buffer is queued on a device that has just been reset (it would never come back).
+    // Makes "still recording? then queue the buffer again" one step against the start and the
+    // stop, so that no buffer is queued on a device that has just been reset (it would never
+    // come back) and none is dropped by a start that is not complete yet.
     std::mutex requeue;
 };
 

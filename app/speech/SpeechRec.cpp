@@ -62,7 +62,9 @@ bool FetchResult(SpeechRec &rec) {
 }
 
 void StopRecorderIfRecording(SpeechRec &rec) {
-    if (rec.recorder && rec.recorder->state == RECORDER_RECORDING)
+    // recorder_stop itself looks whether it records, once a start under way is complete: the
+    // first block can end the session before the start has returned.
+    if (rec.recorder)
         recorder_stop(rec.recorder);
 }
 

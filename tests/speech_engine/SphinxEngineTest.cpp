@@ -150,6 +150,33 @@ TEST_F(SphinxEngineTest, ContinuousSessionEndsAtThePauseWithReplacingPieces) {
         << screen;
 }
 
+TEST_F(SphinxEngineTest, PlainAndJsonSessionsTakeTurnsOnOneDecoder) {
+    // A plain session decodes without the flat-lexicon pass, a JSON one with it; both run on the
+    // one decoder of the model, in turn, over a long utterance (the pass goes over all of it).
+    const char *json =
+        "language = en_us, accent = mandarin, result_type = json, result_encoding = UTF-8, "
+        "ptt = 0, vad_eos = 0";
+    std::vector<int16_t> both = WithSilence(s_weather, 1000);
+    both.insert(both.end(), s_station.begin(), s_station.end());
+    const std::string said =
+        "the weather is nice today we are going to the station tomorrow morning";
+    for (const char *params : {kPlainEnglish, json, kPlainEnglish, json}) {
+        SCOPED_TRACE(params);
+        SessionRun run = Stream(params, both);
+        ASSERT_EQ(run.error, 0);
+        ASSERT_FALSE(run.results.empty());
+        std::string text = run.results.back();
+        if (params == json) {
+            Json::Value piece;
+            ASSERT_TRUE(Json::Reader().parse(text, piece)) << text;
+            text.clear();
+            for (const auto &w : piece["ws"])
+                text += w["cw"][0]["w"].asString();
+        }
+        EXPECT_LE(qvtest::WordErrorRate(said, text), 0.4) << text;
+    }
+}
+
 TEST_F(SphinxEngineTest, ALanguageWithoutAModelIsAnError) {
     int error = 0;
     // zh_cn has a model here (the test's mapping), so ask for a language that has none.

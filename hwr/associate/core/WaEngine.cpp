@@ -82,39 +82,43 @@ uint32_t Below(uint32_t cap, uint32_t steps) {
     return cap > steps ? cap - steps : 0;
 }
 
-// The lowest of the CandidateList::kCapacity highest scores of the words below `start`, or 0
-// when there are no more words than that. A min-heap of the best scores so far, on the stack.
+// Score classes for TopScoresBound: the values below 16 each have their own, every octave
+// above is split in 16 classes of equal width. The class rises with the score; ClassLowest is
+// the lowest score of a class.
+constexpr uint32_t kScoreClasses = 16 + 28 * 16;
+uint32_t ScoreClass(uint32_t score) {
+    if (score < 16)
+        return score;
+    const uint32_t top = 31 - static_cast<uint32_t>(__builtin_clz(score));  // 4 to 31
+    return (top - 3) * 16 + ((score >> (top - 4)) & 15);
+}
+uint32_t ClassLowest(uint32_t c) {
+    if (c < 16)
+        return c;
+    return (16 + c % 16) << (c / 16 - 1);
+}
+
+// A score no higher than the lowest of the CandidateList::kCapacity highest scores of the words
+// below `start` (0 when there are no more words than that): the lowest score of the class that
+// holds it, from a count of the words in each class. Counting keeps the walk free of the
+// unpredictable branches that keeping the best scores themselves costs.
 template <class ScoreOf>
-uint32_t TopScoresFloor(const Trie &trie, uint32_t start, ScoreOf scoreOf) {
-    constexpr uint32_t kTop = CandidateList::kCapacity;
-    uint32_t heap[kTop];
-    uint32_t n = 0;
+uint32_t TopScoresBound(const Trie &trie, uint32_t start, ScoreOf scoreOf) {
+    uint32_t count[kScoreClasses] = {};
+    uint64_t words = 0;
     trie.Walk(start, [&](const iWWA_Char *, uint32_t, uint32_t frequency) {
-        const uint32_t score = scoreOf(frequency);
-        if (n < kTop) {
-            uint32_t i = n++;
-            for (; i > 0 && heap[(i - 1) / 2] > score; i = (i - 1) / 2)
-                heap[i] = heap[(i - 1) / 2];
-            heap[i] = score;
-            return;
-        }
-        if (score <= heap[0])
-            return;
-        uint32_t i = 0;
-        for (;;) {
-            uint32_t child = 2 * i + 1;
-            if (child >= kTop)
-                break;
-            if (child + 1 < kTop && heap[child + 1] < heap[child])
-                ++child;
-            if (heap[child] >= score)
-                break;
-            heap[i] = heap[child];
-            i = child;
-        }
-        heap[i] = score;
+        ++count[ScoreClass(scoreOf(frequency))];
+        ++words;
     });
-    return n < kTop ? 0 : heap[0];
+    if (words < CandidateList::kCapacity)
+        return 0;
+    uint32_t above = 0;
+    for (uint32_t c = kScoreClasses; c-- > 0;) {
+        above += count[c];
+        if (above >= CandidateList::kCapacity)
+            return ClassLowest(c);
+    }
+    return 0;
 }
 
 }  // namespace
@@ -324,9 +328,10 @@ int iWWA_Session_Associate(iWWA_Session *s, const iWWA_Char *text, int32_t recur
             // Into an empty list in multi-character mode (where a walk's texts are all
             // different), a continuation that scores below the 256 best of the walk can
             // change nothing: it is evicted before any of them, and while it is listed it only
-            // displaces entries as low as itself. So the walk skips them.
+            // displaces entries as low as itself. So the walk may skip any of them, and skips
+            // those below a bound that is no higher than the 256th best score.
             const uint32_t floor = list.Count() == 0 && s->mode == iWWA_MODE_MULTI
-                                       ? TopScoresFloor(trie, start, scoreOf)
+                                       ? TopScoresBound(trie, start, scoreOf)
                                        : 0;
             trie.Walk(start, [&](const iWWA_Char *path, uint32_t length, uint32_t frequency) {
                 const uint32_t score = scoreOf(frequency);

@@ -53,29 +53,34 @@ class Trie {
 
 template <class Visit>
 void Trie::Walk(uint32_t offset, Visit &&visit) const {
+    // The node being read stays in locals; a frame keeps a parent's node and its next entry.
     struct Frame {
         TrieNode node;
         uint32_t next;
     };
     Frame frames[kMaxCandidateUnits];
     iWWA_Char path[kMaxCandidateUnits + 1];
-    uint32_t depth = 1;
-    frames[0] = {Node(offset), 0};
-    while (depth > 0) {
-        Frame &f = frames[depth - 1];
-        if (f.next == f.node.entries) {
-            --depth;
-            continue;
+    uint32_t depth = 0;  // units above the node being read
+    TrieNode node = Node(offset);
+    uint32_t i = 0;
+    for (;;) {
+        while (i < node.entries) {
+            path[depth] = node.Key(i);
+            const int32_t link = node.Link(i++);
+            if (link < 0) {
+                visit(static_cast<const iWWA_Char *>(path), depth + 1,
+                      static_cast<uint32_t>(link) & kFrequencyMask);
+            } else if (depth + 1 < kMaxCandidateUnits) {
+                frames[depth++] = {node, i};
+                node = Node(static_cast<uint32_t>(link));
+                i = 0;
+            }
         }
-        const uint32_t i = f.next++;
-        path[depth - 1] = f.node.Key(i);
-        const int32_t link = f.node.Link(i);
-        if (link < 0) {
-            visit(static_cast<const iWWA_Char *>(path), depth,
-                  static_cast<uint32_t>(link) & kFrequencyMask);
-        } else if (depth < kMaxCandidateUnits) {
-            frames[depth++] = {Node(static_cast<uint32_t>(link)), 0};
-        }
+        if (depth == 0)
+            return;
+        --depth;
+        node = frames[depth].node;
+        i = frames[depth].next;
     }
 }
 

@@ -1,6 +1,7 @@
 #include "SphinxModel.h"
 
 #include <sphinxbase/cmn.h>
+#include <sphinxbase/err.h>
 #include <sphinxbase/fe.h>
 #include <sphinxbase/feat.h>
 
@@ -15,6 +16,9 @@ namespace msc {
 namespace {
 
 namespace fs = std::filesystem;
+
+// The name of a decoder's second search, the one with the flat-lexicon pass.
+constexpr const char *kFlatSearch = "flat";
 
 bool EndsWith(const std::string &s, const std::string &end) {
     return s.size() >= end.size() && s.compare(s.size() - end.size(), end.size(), end) == 0;
@@ -63,11 +67,20 @@ SphinxModel::~SphinxModel() {
 }
 
 SphinxModel::Decoder *SphinxModel::Load() {
+    // The library's log is one for the whole process, and every decoder made with a log file
+    // closes the one before: two decoders loaded at once (the warm-up of one model and the
+    // first session of another) raced on it. It is switched off once, and decoders are made one
+    // at a time.
+    static std::once_flag quiet;
+    std::call_once(quiet, [] { err_set_logfp(nullptr); });
+    static std::mutex loading;
+    std::lock_guard one(loading);
     // Our own end-of-speech timer ("vad_eos") runs on top of the decoder's voice activity, so
-    // the decoder's hang-over after speech is kept short (10 frames, 100 ms).
+    // the decoder's hang-over after speech is kept short (10 frames, 100 ms). The decoder's own
+    // search has no flat-lexicon pass; the second search, made afterwards, has it.
     cmd_ln_t *config = cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", m_files.hmm.c_str(), "-lm",
-                                   m_files.lm.c_str(), "-dict", m_files.dict.c_str(), "-logfn",
-                                   "/dev/null", "-vad_postspeech", "10", nullptr);
+                                   m_files.lm.c_str(), "-dict", m_files.dict.c_str(),
+                                   "-vad_postspeech", "10", "-fwdflat", "no", nullptr);
     if (!config)
         return nullptr;
     ps_decoder_t *ps = ps_init(config);
@@ -76,6 +89,18 @@ SphinxModel::Decoder *SphinxModel::Load() {
         return nullptr;
     auto decoder = std::make_unique<Decoder>();
     decoder->ps = ps;
+    decoder->treeSearch = ps_get_search(ps);
+    // The search with the pass reads the language model file again (the search takes about
+    // 65 MB with the US English model): sharing the first search's model made its streaming
+    // a quarter slower. A search takes the pass from the decoder's
+    // configuration when it is made. Making it also tells the acoustic model to keep every
+    // frame of an utterance, which the pass goes over again: made after it, a search without
+    // the pass would switch that off and long utterances would fail at their end.
+    cmd_ln_t *live = ps_get_config(ps);
+    cmd_ln_set_boolean_r(live, "-fwdflat", TRUE);
+    if (ps_set_lm_file(ps, kFlatSearch, m_files.lm.c_str()) == 0)
+        decoder->flatSearch = kFlatSearch;
+    cmd_ln_set_boolean_r(live, "-fwdflat", FALSE);
     // The mean of an earlier run, if there is one.
     std::ifstream in(m_cmnFile);
     feat_t *feat = ps_get_feat(ps);
@@ -138,6 +163,11 @@ void SphinxModel::SaveMean(Decoder *decoder) {
     }
     std::error_code ec;
     fs::rename(temp, m_cmnFile, ec);
+}
+
+bool SphinxModel::Decoder::UseFlatPass(bool flatPass) {
+    const std::string &name = flatPass && !flatSearch.empty() ? flatSearch : treeSearch;
+    return ps_set_search(ps, name.c_str()) == 0;
 }
 
 bool SphinxModel::Decoder::Settle(const std::vector<short> &samples) {

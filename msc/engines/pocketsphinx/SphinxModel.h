@@ -5,6 +5,11 @@
 // badly and gets its first utterance wrong. The model therefore keeps the mean that its last
 // session ended with in the work directory, and a decoder that starts without one learns it from
 // the speech of its first utterance and decodes that utterance again (Decoder::Settle).
+//
+// After the streaming tree search, pocketsphinx can search the whole utterance once more with a
+// flat lexicon. That pass hears better but runs only once the audio has ended, i.e. while a
+// user who let go of the voice key waits for the text. A decoder therefore has two searches with
+// the same models, with and without that pass, and each session picks one.
 #pragma once
 
 #include <pocketsphinx.h>
@@ -35,8 +40,14 @@ class SphinxModel {
       public:
         ps_decoder_t *ps = nullptr;
         bool settled = false;  // the cepstral mean fits the speaker
+        // Makes the search with the flat-lexicon pass (or the one without it) the decoder's
+        // search for the next utterance. Call between utterances only.
+        bool UseFlatPass(bool flatPass);
         // Learns the cepstral mean from `samples` (16 kHz speech) and makes it the decoder's.
         bool Settle(const std::vector<short> &samples);
+
+        std::string treeSearch;  // the decoder's own search: tree, then best path
+        std::string flatSearch;  // tree, flat lexicon, best path; empty when it could not be made
     };
 
     // Loads a decoder ahead of the first session (when none is loaded yet).

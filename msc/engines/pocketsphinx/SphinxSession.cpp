@@ -45,6 +45,7 @@ bool ReadSphinxOptions(const Params &params, SphinxSessionOptions *out) {
     o.progressive = o.json && params.Get("dwa") == "wpgs";
     o.punctuate = params.GetInt("ptt", 1) != 0;
     o.endSilenceMs = params.GetInt("vad_eos", 2000);
+    o.flatPass = o.json;
     if (o.endSilenceMs < 0)
         return false;
     if (params.GetInt("sample_rate", kRate) != kRate)
@@ -134,7 +135,7 @@ void SphinxSession::Decode(const std::vector<short> &samples) {
         m_ended = true;
     };
     if (!m_started) {
-        if (ps_start_utt(m_decoder->ps) < 0)
+        if (!m_decoder->UseFlatPass(m_options.flatPass) || ps_start_utt(m_decoder->ps) < 0)
             return fail();
         m_started = true;
     }

@@ -21,6 +21,11 @@ struct SphinxSessionOptions {
     bool progressive = false;  // dwa = wpgs: partial hypotheses as replacing pieces
     bool punctuate = false;    // ptt = 1
     long endSilenceMs = 2000;  // vad_eos; 0: no end-of-speech detection
+    // The flat-lexicon pass after the audio has ended. Continuous sessions (JSON results) have
+    // it: their text is typed at a pause while the user speaks on, and the pass hears later
+    // phrases better. A plain session's text is typed once the voice key is up, with the user
+    // waiting for it, and there the pass cost as much as the rest of the wait.
+    bool flatPass = false;
 };
 
 // Reads the options from a session's parameters; false for values it cannot use.
