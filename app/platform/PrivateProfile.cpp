@@ -76,8 +76,10 @@ ProfileText::ProfileText(std::string_view text) {
     while (!text.empty()) {
         size_t nl = text.find('\n');
         std::string_view line = text.substr(0, nl);
-        if (!line.empty() && line.back() == '\r')
+        if (!line.empty() && line.back() == '\r') {
             line.remove_suffix(1);
+            m_finalCr = nl == std::string_view::npos;
+        }
         m_lines.emplace_back(line);
         text = nl == std::string_view::npos ? std::string_view{} : text.substr(nl + 1);
     }
@@ -145,6 +147,8 @@ std::string ProfileText::Text() const {
         if (i + 1 < m_lines.size() || m_finalEol)
             out += m_eol;
     }
+    if (!m_finalEol && m_finalCr)
+        out += '\r';  // kept as it was, so that the last value reads back the same
     return out;
 }
 
