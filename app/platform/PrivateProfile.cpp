@@ -76,10 +76,11 @@ ProfileText::ProfileText(std::string_view text) {
     while (!text.empty()) {
         size_t nl = text.find('\n');
         std::string_view line = text.substr(0, nl);
-        if (!line.empty() && line.back() == '\r') {
+        // Carriage returns at the end of a line are line-break material, never part of a value
+        // (a file may end in one, or carry several before its line feed): kept, they would be
+        // read back differently once the file is written again.
+        while (!line.empty() && line.back() == '\r')
             line.remove_suffix(1);
-            m_finalCr = nl == std::string_view::npos;
-        }
         m_lines.emplace_back(line);
         text = nl == std::string_view::npos ? std::string_view{} : text.substr(nl + 1);
     }
@@ -147,8 +148,6 @@ std::string ProfileText::Text() const {
         if (i + 1 < m_lines.size() || m_finalEol)
             out += m_eol;
     }
-    if (!m_finalEol && m_finalCr)
-        out += '\r';  // kept as it was, so that the last value reads back the same
     return out;
 }
 

@@ -28,7 +28,6 @@ class ProfileText {
     std::vector<std::string> m_lines;  // without their line ends
     std::string m_eol;
     bool m_finalEol = true;
-    bool m_finalCr = false;  // the last line, without a line feed, ended in a carriage return
 };
 
 // The integer a profile value stands for: blanks skipped, an optional sign, "0x", "0o" or "0b"
