@@ -107,6 +107,26 @@ TEST(TrainerMatchesEngine, StandardisedInputsAndFoldedWeightsAgree) {
         ASSERT_NEAR(a[i], b[i], 1e-4) << i;
 }
 
+TEST(TrainerMatchesEngine, UnfoldingUndoesFolding) {
+    // A run that starts from shipped weights unfolds them for its own standardisation; folding
+    // them again on export must give back what was shipped.
+    std::mt19937 rng(9);
+    std::uniform_real_distribution<float> u(-1.0f, 1.0f);
+    std::vector<float> folded(WeightLayout::V7().Total());
+    for (float &p : folded)
+        p = u(rng);
+    InputNorm norm = InputNorm::Identity();
+    for (int k = 0; k < kFrameInputs; ++k) {
+        norm.mean[k] = float(k) * 3 - 20;
+        norm.scale[k] = 0.5f + float(k);
+    }
+    std::vector<float> unfolded = UnfoldNorm(folded, norm);
+    EXPECT_NE(unfolded, folded);
+    std::vector<float> again = FoldNorm(unfolded, norm);
+    for (size_t i = 0; i < folded.size(); ++i)
+        ASSERT_NEAR(again[i], folded[i], 1e-4f * (1 + std::fabs(folded[i]))) << i;
+}
+
 TEST(TrainerMatchesEngine, ShippedWeightsGiveTheSameProbabilities) {
     // The trained weights as shipped (larger than random ones, and saturating gates): the
     // trainer reading english.main.dct's weight section and the engine loading it agree.

@@ -35,8 +35,8 @@ const char kUsage[] =
     "      renders samples I..I+N-1 one under the other (a look at many writers at once)\n"
     "faces: futural (print), scripts (script letters one by one), cursive (joined); outline\n"
     "  fonts thinned to centre lines: dkg dkg-italic rufscript comicneue comicneue-italic\n"
-    "  breip delphine stevehand dancingscript kristi klee kaushan yusei havana kiloji chancery;\n"
-    "  capitals only: tomson humorsans bwlearn bwmentor\n";
+    "  breip delphine stevehand dancingscript kristi klee kaushan yusei havana kiloji chancery\n"
+    "  seto lobster; capitals only: tomson humorsans bwlearn bwmentor\n";
 
 struct Args {
     std::map<std::string, std::string> named;

@@ -87,6 +87,26 @@ std::vector<float> FoldNorm(const std::vector<float> &params, const InputNorm &n
     return out;
 }
 
+std::vector<float> UnfoldNorm(const std::vector<float> &folded, const InputNorm &norm) {
+    // W' = W / s and b' = b - W' m, so W = W' s and b = b' + W' m.
+    const WeightLayout &L = WeightLayout::V7();
+    std::vector<float> out = folded;
+    for (int d = 0; d < 2; ++d) {
+        std::string h = "hidden_0_" + std::to_string(d);
+        const WeightArray &w = L.Get("input_to_" + h), &b = L.Get("bias_to_" + h);
+        for (size_t o = 0; o < b.count; ++o) {
+            double shift = 0;
+            for (int k = 0; k < kFrameInputs; ++k) {
+                double wk = folded[w.offset + o * kFrameInputs + size_t(k)];
+                out[w.offset + o * kFrameInputs + size_t(k)] = float(wk * norm.scale[k]);
+                shift += wk * norm.mean[k];
+            }
+            out[b.offset + o] = float(folded[b.offset + o] + shift);
+        }
+    }
+    return out;
+}
+
 std::vector<float> EngineWeights(const std::vector<float> &params, const InputNorm &norm) {
     std::vector<float> out = FoldNorm(params, norm);
     for (float &v : out)

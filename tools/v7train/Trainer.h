@@ -35,6 +35,9 @@ struct InputNorm {
 
 // The parameters for raw inputs: the standardisation folded into the first level's weights.
 std::vector<float> FoldNorm(const std::vector<float> &params, const InputNorm &norm);
+// The inverse: parameters for standardised inputs from weights trained (or shipped) for raw
+// ones, so that a run can start from an earlier run's weights.
+std::vector<float> UnfoldNorm(const std::vector<float> &folded, const InputNorm &norm);
 // What the engine should load: folded, and every weight rounded as the engine's six-decimal
 // loading would round it, so that validation here sees the engine's weights.
 std::vector<float> EngineWeights(const std::vector<float> &params, const InputNorm &norm);

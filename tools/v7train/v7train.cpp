@@ -3,6 +3,7 @@
 //   v7train train --state DIR --words FILE [--faces futural:1,...] [--seed S] [--val DIR,...]
 //                 [--minutes M] [--batch B] [--lr R] [--hershey DIR] [--threads N|auto]
 //                 [--curriculum SAMPLES] [--lr-final R --decay-from SAMPLE --decay-to SAMPLE]
+//                 [--init english.main.dct|WEIGHTS]
 //   v7train eval --weights FILE --set DIR      best-path CER of a weight section on a data set
 //
 // The state folder holds "checkpoint.bin" (parameters, optimiser moments, position in the
@@ -17,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <sstream>
@@ -27,6 +29,7 @@
 #include "Ctc.h"
 #include "Labels.h"
 #include "LearningRate.h"
+#include "SectionedResource.h"
 #include "Trainer.h"
 #include "inksynth/Ink.h"
 #include "inksynth/SampleMaker.h"
@@ -44,7 +47,7 @@ const char kUsage[] =
     "usage:\n"
     "  v7train train --state DIR --words FILE [--faces NAME:W,...] [--seed S] [--val DIR,...]\n"
     "                [--minutes M] [--batch B] [--lr R] [--hershey DIR] [--reset-best yes]\n"
-    "                [--threads N|auto] [--curriculum SAMPLES]\n"
+    "                [--threads N|auto] [--curriculum SAMPLES] [--init DCT|WEIGHTS]\n"
     "  v7train eval --weights FILE --set DIR [--limit N] [--show N]\n";
 
 struct Args {
@@ -76,16 +79,29 @@ bool WriteFloats(const std::string &path, const std::vector<float> &v) {
     return std::rename(tmp.c_str(), path.c_str()) == 0;
 }
 
-bool ReadFloats(const std::string &path, std::vector<float> &v) {
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
+// The network parameters (for raw inputs) of an engine weight section, or of the weight section
+// inside a main resource such as english.main.dct.
+bool ReadEngineWeights(const std::string &path, std::vector<float> &params) {
+    std::ifstream in(path, std::ios::binary);
     if (!in)
         return false;
-    std::streamsize n = in.tellg();
-    if (n % 4)
+    std::vector<unsigned char> image((std::istreambuf_iterator<char>(in)),
+                                     std::istreambuf_iterator<char>());
+    std::vector<float> section;
+    const unsigned char *data = nullptr;
+    uint32_t length = 0;
+    if (v7::SectionedResource::IsValid(image.data(), image.size())) {
+        if (!v7::SectionedResource::Section(image.data(), image.size(), 1, &data, &length))
+            return false;
+    } else {
+        data = image.data();
+        length = uint32_t(image.size());
+    }
+    if (length % 4)
         return false;
-    v.resize(size_t(n / 4));
-    in.seekg(0);
-    return bool(in.read(reinterpret_cast<char *>(v.data()), n));
+    section.resize(length / 4);
+    std::memcpy(section.data(), data, length);
+    return WeightLayout::V7().FromSection(section, params);
 }
 
 // Everything a run needs to go on where it stopped.
@@ -327,6 +343,16 @@ int Train(const Args &a) {
         st.norm = InputNorm::Measure(probe);
         say("new run: seed %llu, inputs standardised from %zu samples\n", (unsigned long long)seed,
             probe.size());
+        // --init: go on from trained weights (a new optimiser, a new position in the stream).
+        if (std::string init = a.Get("init"); !init.empty()) {
+            std::vector<float> folded;
+            if (!ReadEngineWeights(init, folded)) {
+                std::fprintf(stderr, "v7train: %s holds no V7 weight section\n", init.c_str());
+                return 1;
+            }
+            st.params = UnfoldNorm(folded, st.norm);
+            say("starting from the weights of %s\n", init.c_str());
+        }
     }
 
     std::signal(SIGINT, OnSignal);
@@ -528,10 +554,9 @@ int Train(const Args &a) {
 }
 
 int Eval(const Args &a) {
-    std::vector<float> section, params;
+    std::vector<float> params;
     std::string err;
-    if (!ReadFloats(a.Get("weights"), section) ||
-        !WeightLayout::V7().FromSection(section, params)) {
+    if (!ReadEngineWeights(a.Get("weights"), params)) {
         std::fprintf(stderr, "v7train: %s is not a weight section\n", a.Get("weights").c_str());
         return 1;
     }

@@ -26,7 +26,8 @@ constexpr FaceSource kHersheyFaces[] = {
 // Handwriting outline fonts of Debian's font packages, under the fonts folder. Faces whose
 // lower case are small capitals serve capitals only; outlined letters or hairlines that break
 // when thinned (femkeklaver, Ecolier, some of the BecauseWe faces) are left out: their centre
-// lines would teach wrong shapes.
+// lines would teach wrong shapes. So are TypoScript (no usable metrics) and Leckerli One (too
+// bold: its thinned bowls come out as other letters).
 constexpr FaceSource kOutlineFaces[] = {
     {"dkg", "truetype/fifthhorseman/dkg.ttf", false},  // fonts-dkg-handwriting
     {"dkg-italic", "truetype/fifthhorseman/dkgIt.ttf", false},
@@ -45,6 +46,8 @@ constexpr FaceSource kOutlineFaces[] = {
     {"havana", "opentype/havana/Havana-Regular.otf", false},                 // fonts-havana
     {"kiloji", "truetype/kiloji/kiloji.ttf", false},                         // fonts-kiloji
     {"chancery", "opentype/urw-base35/Z003-MediumItalic.otf", false},        // fonts-urw-base35
+    {"seto", "truetype/seto/setofont.ttf", false},                            // fonts-seto
+    {"lobster", "opentype/lobster/lobster.otf", false},                      // fonts-lobster
     {"tomson", "truetype/tomsontalks/TomsonTalks.ttf", false, true},         // fonts-tomsontalks
     {"humorsans", "truetype/humor-sans/Humor-Sans.ttf", false, true},        // fonts-humor-sans
     {"bwlearn", "opentype/bwht/BecauseWeLearn-Regular.otf", false, true},    // fonts-bwht
