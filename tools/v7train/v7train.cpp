@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 #include <csignal>
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -241,15 +242,17 @@ bool LoadSet(const std::string &dir, size_t limit, ValSet &set, std::string *err
 struct Score {
     double cer = 0;
     double words = 0;  // share of items whose letters are all right
+    double framesPerLetter = 0;  // output frames of the network per written letter
     size_t items = 0;
 };
 
 Score Evaluate(const std::vector<float> &folded, const ValSet &set) {
     Recogniser rec(folded);
     std::vector<float> prob;
-    long errors = 0, chars = 0, right = 0;
+    long errors = 0, chars = 0, right = 0, frames = 0;
     for (const Example &ex : set.items) {
         int T = rec.Run(ex, prob);
+        frames += T;
         std::string hyp = GreedyDecode(prob.data(), T), ref = RecognisableLetters(ex.text);
         errors += EditDistance(hyp, ref);
         chars += long(ref.size());
@@ -259,6 +262,7 @@ Score Evaluate(const std::vector<float> &folded, const ValSet &set) {
     s.items = set.items.size();
     s.cer = chars ? double(errors) / double(chars) : 0;
     s.words = s.items ? double(right) / double(s.items) : 0;
+    s.framesPerLetter = chars ? double(frames) / double(chars) : 0;
     return s;
 }
 
@@ -476,14 +480,16 @@ int Train(const Args &a) {
         }
         const uint64_t first = st.nextSample;
         st.nextSample += uint64_t(batch);
+        // Samples go to whichever thread is free: lines take several times as long as words.
+        std::atomic<int> next{0};
+        auto work = [&](Worker &w) {
+            for (int i; (i = next.fetch_add(1)) < batch;)
+                learn(w, first + uint64_t(i));
+        };
         std::vector<std::thread> pool;
         for (int k = 1; k < threads; ++k)
-            pool.emplace_back([&, k]() {
-                for (int i = k; i < batch; i += threads)
-                    learn(workers[size_t(k)], first + uint64_t(i));
-            });
-        for (int i = 0; i < batch; i += threads)
-            learn(workers[0], first + uint64_t(i));
+            pool.emplace_back([&, k]() { work(workers[size_t(k)]); });
+        work(workers[0]);
         for (std::thread &t : pool)
             t.join();
         std::fill(batchGrad.begin(), batchGrad.end(), 0.0f);
@@ -574,8 +580,8 @@ int Eval(const Args &a) {
         std::printf("%s\t%s\n", set.items[i].text.c_str(), GreedyDecode(prob.data(), T).c_str());
     }
     Score s = Evaluate(params, set);
-    std::printf("%s: %zu items, CER %.4f, all letters right %.3f\n", set.name.c_str(), s.items,
-                s.cer, s.words);
+    std::printf("%s: %zu items, CER %.4f, all letters right %.3f, %.2f output frames a letter\n",
+                set.name.c_str(), s.items, s.cer, s.words, s.framesPerLetter);
     return 0;
 }
 
