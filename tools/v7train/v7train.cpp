@@ -4,7 +4,8 @@
 //                 [--minutes M] [--batch B] [--lr R] [--hershey DIR] [--threads N|auto]
 //                 [--curriculum SAMPLES] [--lr-final R --decay-from SAMPLE --decay-to SAMPLE]
 //                 [--init english.main.dct|WEIGHTS]
-//   v7train eval --weights FILE --set DIR      best-path CER of a weight section on a data set
+//   v7train eval --weights FILE --set DIR      best-path CER of a weight section (or of the
+//                                              weights in a .dct) on a data set
 //
 // The state folder holds "checkpoint.bin" (parameters, optimiser moments, position in the
 // sample stream), "best.weights" (the engine's weight section of the best validation so far)
