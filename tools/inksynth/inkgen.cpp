@@ -33,6 +33,7 @@ const char kUsage[] =
     "  inkgen render IN.raw OUT.png\n"
     "  inkgen sheet --seed S --count N --png OUT.png [--first I] [--faces ...] [--text TEXT]\n"
     "      renders samples I..I+N-1 one under the other (a look at many writers at once)\n"
+    "  every command: --long-loops P  a writer has long ascenders and descenders with chance P\n"
     "faces: futural (print), scripts (script letters one by one), cursive (joined); outline\n"
     "  fonts thinned to centre lines: dkg dkg-italic rufscript comicneue comicneue-italic\n"
     "  breip delphine stevehand dancingscript kristi klee kaushan yusei havana kiloji chancery\n"
@@ -79,6 +80,7 @@ struct Setup {
     std::vector<SampleMaker::FaceChoice> choices;
     const StrokeFace *fallback = nullptr;
     std::optional<TextSampler> texts;
+    float longLoops = 0;
     explicit Setup(const std::string &hershey) : faces(hershey) {}
 };
 
@@ -105,6 +107,14 @@ bool Prepare(const Args &a, Setup &s) {
     s.fallback = s.faces.Get("futural", &err);
     if (!s.fallback) {
         std::fprintf(stderr, "inkgen: %s\n", err.c_str());
+        return false;
+    }
+    char *end = nullptr;
+    std::string loops = a.Get("long-loops", "0");
+    s.longLoops = std::strtof(loops.c_str(), &end);
+    if (*end != '\0' || !(s.longLoops >= 0 && s.longLoops <= 1)) {
+        std::fprintf(stderr, "inkgen: --long-loops wants a chance from 0 to 1, not '%s'\n",
+                     loops.c_str());
         return false;
     }
     std::string words = a.Get("words");
@@ -152,6 +162,7 @@ int Generate(const Args &a) {
         return 1;
     }
     SampleMaker maker(s.choices, s.fallback, *s.texts, MixFor(a), seed);
+    maker.SetLongLoops(s.longLoops);
     for (uint64_t i = first; i < first + count; ++i) {
         Sample sample = maker.Make(i);
         char name[32];
@@ -190,6 +201,7 @@ int Show(const Args &a) {
     if (!Prepare(a, s))
         return 1;
     SampleMaker maker(s.choices, s.fallback, *s.texts, MixFor(a), seed);
+    maker.SetLongLoops(s.longLoops);
     std::string text = a.Get("text");
     Sample sample = text.empty() ? maker.Make(index) : maker.MakeWithText(index, text);
     std::string err;
@@ -216,6 +228,7 @@ int Sheet(const Args &a) {
     if (!Prepare(a, s))
         return 1;
     SampleMaker maker(s.choices, s.fallback, *s.texts, MixFor(a), seed);
+    maker.SetLongLoops(s.longLoops);
     std::string text = a.Get("text");
     Ink sheet;
     float y = 0;

@@ -3,7 +3,7 @@
 //   v7train train --state DIR --words FILE [--faces futural:1,...] [--seed S] [--val DIR,...]
 //                 [--minutes M] [--batch B] [--lr R] [--hershey DIR] [--threads N|auto]
 //                 [--curriculum SAMPLES] [--lr-final R --decay-from SAMPLE --decay-to SAMPLE]
-//                 [--init english.main.dct|WEIGHTS]
+//                 [--init english.main.dct|WEIGHTS] [--long-loops P]
 //   v7train eval --weights FILE --set DIR      best-path CER of a weight section (or of the
 //                                              weights in a .dct) on a data set
 //
@@ -50,6 +50,7 @@ const char kUsage[] =
     "  v7train train --state DIR --words FILE [--faces NAME:W,...] [--seed S] [--val DIR,...]\n"
     "                [--minutes M] [--batch B] [--lr R] [--hershey DIR] [--reset-best yes]\n"
     "                [--threads N|auto] [--curriculum SAMPLES] [--init DCT|WEIGHTS]\n"
+    "                [--long-loops P]  (chance of a writer with long ascenders and descenders)\n"
     "  v7train eval --weights FILE --set DIR [--limit N] [--show N]\n";
 
 struct Args {
@@ -305,6 +306,12 @@ int Train(const Args &a) {
         return 1;
     }
     inksynth::SampleMaker maker(choices, fallback, *texts, inksynth::TextMix{}, seed);
+    const float longLoops = std::strtof(a.Get("long-loops", "0").c_str(), nullptr);
+    if (!(longLoops >= 0 && longLoops <= 1)) {
+        std::fprintf(stderr, "v7train: --long-loops wants a chance from 0 to 1\n");
+        return 1;
+    }
+    maker.SetLongLoops(longLoops);
     std::vector<ValSet> vals;
     for (const std::string &v : Split(a.Get("val"), ',')) {
         ValSet set;

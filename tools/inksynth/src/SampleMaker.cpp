@@ -111,6 +111,11 @@ Sample SampleMaker::Build(uint64_t index, const std::string *text, const TextMix
     Random rng(Mix(Mix(seed_) ^ index));
     Sample s;
     s.style = WriterStyle::Draw(rng);
+    if (longLoops_ > 0) {
+        Random loops(Mix(Mix(seed_ ^ 0x6c6f6f7073ULL) ^ index));
+        if (loops.Chance(longLoops_))
+            s.style.LengthenLoops(loops);
+    }
     std::vector<Hand::Source> sources;
     for (const FaceChoice &f : faces_)
         sources.push_back({f.face, f.weight});

@@ -1,5 +1,6 @@
 #include "inksynth/WriterStyle.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace inksynth {
@@ -36,6 +37,12 @@ WriterStyle WriterStyle::Draw(Random &rng, float tidy) {
     // Most print writers link some letters; a few link nearly all of them.
     s.connect = rng.Chance(0.55) ? float(rng.Uniform(0.1, 0.4 + 0.5 * m)) : 0.0f;
     return s;
+}
+
+void WriterStyle::LengthenLoops(Random &rng) {
+    ascender = float(rng.Uniform(1.15, 2.1));
+    descender = float(rng.Uniform(1.15, 2.8));
+    widthScale = std::max(0.5f, widthScale * float(rng.Uniform(0.6, 1.0)));
 }
 
 std::string WriterStyle::Describe() const {

@@ -55,6 +55,9 @@ class SampleMaker {
     Sample Make(uint64_t index, const TextMix &mix) const;
     // The same writer and face as Make(index) would use, writing a given text.
     Sample MakeWithText(uint64_t index, const std::string &text) const;
+    // Chance that a sample's writer has long loops (WriterStyle::LengthenLoops). The choice has
+    // a random source of its own: at 0 every sample is exactly what it was without it.
+    void SetLongLoops(float chance) { longLoops_ = chance; }
 
   private:
     Sample Build(uint64_t index, const std::string *text, const TextMix &mix) const;
@@ -63,6 +66,7 @@ class SampleMaker {
     const TextSampler &texts_;
     TextMix mix_;
     uint64_t seed_;
+    float longLoops_ = 0;
 };
 
 // A data set on disk: one raw stroke file per sample beside "labels.txt", whose lines are

@@ -38,6 +38,11 @@ struct WriterStyle {
 
     // A writer drawn at random; `tidy` in [0, 1] narrows every spread towards neat writing.
     static WriterStyle Draw(Random &rng, float tidy = 0);
+    // Turns the writer into one whose letter bodies are small against long loops: ascenders,
+    // capitals and descenders up to two or three times the usual length, and narrower letters.
+    // Many people write so; the ink pipeline scales a writing by its whole height, so such
+    // writing reaches the network with far fewer frames a letter.
+    void LengthenLoops(Random &rng);
     std::string Describe() const;
 };
 
