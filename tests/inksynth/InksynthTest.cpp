@@ -137,6 +137,53 @@ TEST(SampleMakerTest, ASampleDependsOnlyOnSeedAndIndex) {
     EXPECT_FALSE(late.ink.strokes.empty());
 }
 
+TEST(SampleMakerTest, LongLoopsLeaveOtherSamplesAsTheyWereAndStretchOnlyProportions) {
+    std::string err;
+    auto face = ParseHersheyFace(TinyFace(), &err);
+    ASSERT_TRUE(face) << err;
+    TextSampler words = TextSampler::FromWords({"Hux", "Hix"}, {1, 1}, 0.6f);
+    SampleMaker plain({{&*face, 1}}, nullptr, words, TextMix{}, 7);
+    SampleMaker off({{&*face, 1}}, nullptr, words, TextMix{}, 7);
+    off.SetLongLoops(0);
+    SampleMaker on({{&*face, 1}}, nullptr, words, TextMix{}, 7);
+    on.SetLongLoops(1);
+    for (uint64_t i = 0; i < 5; ++i) {
+        Sample a = plain.Make(i), b = off.Make(i), c = on.Make(i);
+        // Data sets made before the option existed are made again byte for byte.
+        EXPECT_EQ(ToRawStrokes(a.ink), ToRawStrokes(b.ink));
+        // The same writer and text, only with long loops.
+        EXPECT_EQ(a.text, c.text);
+        EXPECT_EQ(a.style.slantDeg, c.style.slantDeg);
+        EXPECT_GE(c.style.ascender, 1.15f);
+        EXPECT_GE(c.style.descender, 1.15f);
+        EXPECT_LE(c.style.widthScale, a.style.widthScale);
+    }
+}
+
+TEST(TextComposerTest, LongLoopsRaiseCapitalsOverAnUnchangedBody) {
+    std::string err;
+    auto face = ParseHersheyFace(TinyFace(), &err);
+    ASSERT_TRUE(face) << err;
+    Hand hand = Hand::Plain(*face, nullptr);
+    TextComposer composer(hand);
+    WriterStyle style;
+    style.letterJitter = 0;
+    WriterStyle loopy = style;
+    Random draw(3);
+    loopy.LengthenLoops(draw);
+    loopy.widthScale = style.widthScale;
+    Random r1(4), r2(4);
+    Ink usual = composer.Layout("Hu", style, r1), tall = composer.Layout("Hu", loopy, r2);
+    ASSERT_EQ(usual.strokes.size(), tall.strokes.size());
+    // H's stems reach higher by the writer's ascender; u's body keeps its place and size.
+    float rise = -1 - BoundsOf(usual.strokes[0]).minY;
+    ASSERT_GT(rise, 0.1f);
+    EXPECT_NEAR(-1 - BoundsOf(tall.strokes[0]).minY, rise * loopy.ascender, 1e-3f);
+    Box u0 = BoundsOf(usual.strokes.back()), u1 = BoundsOf(tall.strokes.back());
+    EXPECT_NEAR(u0.minY, u1.minY, 1e-4f);
+    EXPECT_NEAR(u0.maxY, u1.maxY, 1e-4f);
+}
+
 TEST(TextComposerTest, DelayedMarksAreWrittenAfterTheWord) {
     std::string err;
     auto face = ParseHersheyFace(TinyFace(), &err);
