@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <optional>
 #include <string>
 
 #include "inksynth/Augment.h"
@@ -160,12 +161,22 @@ TEST(SampleMakerTest, LongLoopsLeaveOtherSamplesAsTheyWereAndStretchOnlyProporti
     }
 }
 
-TEST(TextComposerTest, LongLoopsRaiseCapitalsOverAnUnchangedBody) {
-    std::string err;
-    auto face = ParseHersheyFace(TinyFace(), &err);
-    ASSERT_TRUE(face) << err;
-    Hand hand = Hand::Plain(*face, nullptr);
-    TextComposer composer(hand);
+// The tiny face written as it stands, for the composer's layout tests.
+class TextComposerTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        std::string err;
+        face_ = ParseHersheyFace(TinyFace(), &err);
+        ASSERT_TRUE(face_) << err;
+        hand_.emplace(Hand::Plain(*face_, nullptr));
+        composer_.emplace(*hand_);
+    }
+    std::optional<StrokeFace> face_;
+    std::optional<Hand> hand_;
+    std::optional<TextComposer> composer_;
+};
+
+TEST_F(TextComposerTest, LongLoopsRaiseCapitalsOverAnUnchangedBody) {
     WriterStyle style;
     style.letterJitter = 0;
     WriterStyle loopy = style;
@@ -173,7 +184,7 @@ TEST(TextComposerTest, LongLoopsRaiseCapitalsOverAnUnchangedBody) {
     loopy.LengthenLoops(draw);
     loopy.widthScale = style.widthScale;
     Random r1(4), r2(4);
-    Ink usual = composer.Layout("Hu", style, r1), tall = composer.Layout("Hu", loopy, r2);
+    Ink usual = composer_->Layout("Hu", style, r1), tall = composer_->Layout("Hu", loopy, r2);
     ASSERT_EQ(usual.strokes.size(), tall.strokes.size());
     // H's stems reach higher by the writer's ascender; u's body keeps its place and size.
     float rise = -1 - BoundsOf(usual.strokes[0]).minY;
@@ -184,43 +195,33 @@ TEST(TextComposerTest, LongLoopsRaiseCapitalsOverAnUnchangedBody) {
     EXPECT_NEAR(u0.maxY, u1.maxY, 1e-4f);
 }
 
-TEST(TextComposerTest, DelayedMarksAreWrittenAfterTheWord) {
-    std::string err;
-    auto face = ParseHersheyFace(TinyFace(), &err);
-    ASSERT_TRUE(face) << err;
-    Hand hand = Hand::Plain(*face, nullptr);
-    TextComposer composer(hand);
+TEST_F(TextComposerTest, DelayedMarksAreWrittenAfterTheWord) {
     WriterStyle style;
     style.letterJitter = 0;
     style.delayMarks = 1;
     Random rng(1);
-    Ink ink = composer.Layout("iu", style, rng);
+    Ink ink = composer_->Layout("iu", style, rng);
     // i's stem, u's two strokes, then i's dot.
     ASSERT_EQ(ink.strokes.size(), 4u);
     EXPECT_LT(BoundsOf(ink.strokes.back()).maxY, -0.9f);  // the dot sits above the x-height
     style.delayMarks = 0;
-    Ink inOrder = composer.Layout("iu", style, rng);
+    Ink inOrder = composer_->Layout("iu", style, rng);
     EXPECT_LT(BoundsOf(inOrder.strokes[1]).maxY, -0.9f);
 }
 
-TEST(TextComposerTest, PrintLettersLinkWhenTheWriterConnects) {
-    std::string err;
-    auto face = ParseHersheyFace(TinyFace(), &err);
-    ASSERT_TRUE(face) << err;
-    Hand hand = Hand::Plain(*face, nullptr);
-    TextComposer composer(hand);
+TEST_F(TextComposerTest, PrintLettersLinkWhenTheWriterConnects) {
     WriterStyle style;
     style.letterJitter = 0;
     style.letterGap = 0.1f;
     Random rng(2);
     // "uu": two strokes each; a link runs the second stroke of the first u into the second u.
-    EXPECT_EQ(composer.Layout("uu", style, rng).strokes.size(), 4u);
+    EXPECT_EQ(composer_->Layout("uu", style, rng).strokes.size(), 4u);
     style.connect = 1;
-    Ink linked = composer.Layout("uu", style, rng);
+    Ink linked = composer_->Layout("uu", style, rng);
     ASSERT_EQ(linked.strokes.size(), 3u);
     EXPECT_GT(BoundsOf(linked.strokes[1]).Width(), 1.0f);  // it spans both letters
     // Never across a word gap.
-    EXPECT_EQ(composer.Layout("u u", style, rng).strokes.size(), 4u);
+    EXPECT_EQ(composer_->Layout("u u", style, rng).strokes.size(), 4u);
 }
 
 bool SameStrokes(const HandGlyph &a, const HandGlyph &b) {
