@@ -1,6 +1,7 @@
 // The synthesiser's building blocks: the stroke-font reader, raw stroke data, reproducibility
 // of samples from a seed, writers' own letter shapes, links and the pen model's geometry.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <cstdio>
@@ -159,6 +160,44 @@ TEST(SampleMakerTest, LongLoopsLeaveOtherSamplesAsTheyWereAndStretchOnlyProporti
         EXPECT_GE(c.style.descender, 1.15f);
         EXPECT_LE(c.style.widthScale, a.style.widthScale);
     }
+}
+
+// A folder of fetched hand fonts: handfonts.txt and NAME.woff files. Any outline font serves
+// as the file (FreeType reads it by its contents); DejaVu Sans comes with fonts-dejavu-core.
+TEST(FaceLibraryTest, HandFontsComeFromTheFolderListWithTheirCapitalsMark) {
+    const std::string font = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+    ASSERT_TRUE(std::ifstream(font)) << font << " is missing (fonts-dejavu-core)";
+    std::string dir = ::testing::TempDir() + "/handfonts";
+    ::mkdir(dir.c_str(), 0777);
+    for (const char *name : {"plain-hand", "caps-hand"}) {
+        std::ifstream in(font, std::ios::binary);
+        std::ofstream(dir + "/" + name + ".woff", std::ios::binary) << in.rdbuf();
+    }
+    std::ofstream(dir + "/handfonts.txt")
+        << "# comment\n\nplain-hand   # trailing comment\ncaps-hand capitals\nnot-fetched\n";
+    FaceLibrary faces("/nonexistent-hershey", dir);
+    std::vector<std::string> names = faces.KnownNames();
+    ASSERT_GE(names.size(), 3u);
+    EXPECT_EQ(std::vector<std::string>(names.end() - 3, names.end()),
+              (std::vector<std::string>{"plain-hand", "caps-hand", "not-fetched"}));
+
+    std::string err;
+    const StrokeFace *plain = faces.Get("plain-hand", &err);
+    ASSERT_TRUE(plain) << err;
+    EXPECT_FALSE(plain->capitalsOnly);
+    EXPECT_GT(plain->XHeight(), 0);
+    ASSERT_TRUE(plain->Find('a'));
+    EXPECT_FALSE(plain->Find('a')->strokes.empty());
+    EXPECT_EQ(faces.Get("plain-hand", &err), plain);  // loaded once
+    const StrokeFace *caps = faces.Get("caps-hand", &err);
+    ASSERT_TRUE(caps) << err;
+    EXPECT_TRUE(caps->capitalsOnly);
+
+    EXPECT_FALSE(faces.Get("not-fetched", &err));  // listed, but no file
+    EXPECT_FALSE(err.empty());
+    err.clear();
+    EXPECT_FALSE(faces.Get("nobody", &err));
+    EXPECT_NE(err.find("fetch-handfonts.sh"), std::string::npos) << err;
 }
 
 // The tiny face written as it stands, for the composer's layout tests.

@@ -2,6 +2,7 @@
 //
 //   inkgen generate --out DIR --count N --seed S [--faces futural:1,cursive:1,...]
 //                   [--words FILE] [--mix lines|words] [--hershey DIR] [--first I] [--png K]
+//                   [--hand-fonts DIR]
 //   inkgen show --faces NAME --seed S --index I --png OUT.png [--text "..."]
 //   inkgen render IN.raw OUT.png
 #include <sys/stat.h>
@@ -33,11 +34,14 @@ const char kUsage[] =
     "  inkgen render IN.raw OUT.png\n"
     "  inkgen sheet --seed S --count N --png OUT.png [--first I] [--faces ...] [--text TEXT]\n"
     "      renders samples I..I+N-1 one under the other (a look at many writers at once)\n"
+    "  inkgen faces      lists every face that can be had\n"
     "  every command: --long-loops P  a writer has long ascenders and descenders with chance P\n"
+    "                 --hand-fonts DIR  the npm registry's faces (default build/handfonts)\n"
     "faces: futural (print), scripts (script letters one by one), cursive (joined); outline\n"
     "  fonts thinned to centre lines: dkg dkg-italic rufscript comicneue comicneue-italic\n"
     "  breip delphine stevehand dancingscript kristi klee kaushan yusei havana kiloji chancery\n"
-    "  seto lobster; capitals only: tomson humorsans bwlearn bwmentor\n";
+    "  seto lobster; capitals only: tomson humorsans bwlearn bwmentor; and those of\n"
+    "  tools/inksynth/handfonts.txt once tools/inksynth/fetch-handfonts.sh DIR has fetched them\n";
 
 struct Args {
     std::map<std::string, std::string> named;
@@ -81,7 +85,9 @@ struct Setup {
     const StrokeFace *fallback = nullptr;
     std::optional<TextSampler> texts;
     float longLoops = 0;
-    explicit Setup(const std::string &hershey) : faces(hershey) {}
+    explicit Setup(const Args &a)
+        : faces(a.Get("hershey", "/usr/share/hershey-fonts"),
+                a.Get("hand-fonts", FaceLibrary::kHandFontsDir)) {}
 };
 
 bool Prepare(const Args &a, Setup &s) {
@@ -151,7 +157,7 @@ int Generate(const Args &a) {
         std::fputs(kUsage, stderr);
         return 2;
     }
-    Setup s(a.Get("hershey", "/usr/share/hershey-fonts"));
+    Setup s(a);
     if (!Prepare(a, s))
         return 1;
     ::mkdir(out.c_str(), 0777);
@@ -197,7 +203,7 @@ int Show(const Args &a) {
         std::fputs(kUsage, stderr);
         return 2;
     }
-    Setup s(a.Get("hershey", "/usr/share/hershey-fonts"));
+    Setup s(a);
     if (!Prepare(a, s))
         return 1;
     SampleMaker maker(s.choices, s.fallback, *s.texts, MixFor(a), seed);
@@ -224,7 +230,7 @@ int Sheet(const Args &a) {
         std::fputs(kUsage, stderr);
         return 2;
     }
-    Setup s(a.Get("hershey", "/usr/share/hershey-fonts"));
+    Setup s(a);
     if (!Prepare(a, s))
         return 1;
     SampleMaker maker(s.choices, s.fallback, *s.texts, MixFor(a), seed);
@@ -269,6 +275,24 @@ int Render(const Args &a) {
     return 0;
 }
 
+// Every face by name, with whether it loads: a face of a missing package or an unfetched npm
+// face says why.
+int Faces(const Args &a) {
+    FaceLibrary faces(a.Get("hershey", "/usr/share/hershey-fonts"),
+                      a.Get("hand-fonts", FaceLibrary::kHandFontsDir));
+    int missing = 0;
+    for (const std::string &name : faces.KnownNames()) {
+        std::string err;
+        const StrokeFace *f = faces.Get(name, &err);
+        if (f)
+            std::printf("%s%s\n", name.c_str(), f->capitalsOnly ? "\tcapitals" : "");
+        else
+            std::printf("%s\tmissing: %s\n", name.c_str(), err.c_str());
+        missing += !f;
+    }
+    return missing ? 1 : 0;
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -286,6 +310,8 @@ int main(int argc, char **argv) {
         return Render(a);
     if (cmd == "sheet")
         return Sheet(a);
+    if (cmd == "faces")
+        return Faces(a);
     std::fputs(kUsage, stderr);
     return 2;
 }

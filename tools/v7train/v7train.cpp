@@ -3,7 +3,7 @@
 //   v7train train --state DIR --words FILE [--faces futural:1,...] [--seed S] [--val DIR,...]
 //                 [--minutes M] [--batch B] [--lr R] [--hershey DIR] [--threads N|auto]
 //                 [--curriculum SAMPLES] [--lr-final R --decay-from SAMPLE --decay-to SAMPLE]
-//                 [--init english.main.dct|WEIGHTS] [--long-loops P]
+//                 [--init english.main.dct|WEIGHTS] [--long-loops P] [--hand-fonts DIR]
 //   v7train eval --weights FILE --set DIR      best-path CER of a weight section (or of the
 //                                              weights in a .dct) on a data set
 //
@@ -51,6 +51,7 @@ const char kUsage[] =
     "                [--minutes M] [--batch B] [--lr R] [--hershey DIR] [--reset-best yes]\n"
     "                [--threads N|auto] [--curriculum SAMPLES] [--init DCT|WEIGHTS]\n"
     "                [--long-loops P]  (chance of a writer with long ascenders and descenders)\n"
+    "                [--hand-fonts DIR]  (the npm registry's faces, default build/handfonts)\n"
     "  v7train eval --weights FILE --set DIR [--limit N] [--show N]\n";
 
 struct Args {
@@ -243,7 +244,7 @@ bool LoadSet(const std::string &dir, size_t limit, ValSet &set, std::string *err
 
 struct Score {
     double cer = 0;
-    double words = 0;  // share of items whose letters are all right
+    double words = 0;            // share of items whose letters are all right
     double framesPerLetter = 0;  // output frames of the network per written letter
     size_t items = 0;
 };
@@ -286,7 +287,8 @@ int Train(const Args &a) {
     rate.decayTo = std::strtoull(a.Get("decay-to", "0").c_str(), nullptr, 10);
     double minutes = std::atof(a.Get("minutes", "0").c_str());
     std::string err;
-    inksynth::FaceLibrary faces(a.Get("hershey", "/usr/share/hershey-fonts"));
+    inksynth::FaceLibrary faces(a.Get("hershey", "/usr/share/hershey-fonts"),
+                                a.Get("hand-fonts", inksynth::FaceLibrary::kHandFontsDir));
     std::vector<inksynth::SampleMaker::FaceChoice> choices;
     for (const std::string &item : Split(a.Get("faces", "futural:1,scripts:1,cursive:1"), ',')) {
         size_t colon = item.find(':');
@@ -540,9 +542,9 @@ int Train(const Args &a) {
             say("step %llu samples %llu lr %.2g loss/sample %.3f loss/frame %.4f %.1f samples/s "
                 "threads %d skipped %ld left %.0f min\n",
                 (unsigned long long)st.step, (unsigned long long)st.nextSample,
-                rate.At(st.nextSample),
-                lossSum / std::max(1L, lossCount), lossSum / std::max(1.0, framesSum),
-                double(samplesSinceReport) / secs, threads, skipped, left / 60);
+                rate.At(st.nextSample), lossSum / std::max(1L, lossCount),
+                lossSum / std::max(1.0, framesSum), double(samplesSinceReport) / secs, threads,
+                skipped, left / 60);
             lossSum = framesSum = 0;
             lossCount = samplesSinceReport = 0;
             lastReport = std::chrono::steady_clock::now();

@@ -1,6 +1,7 @@
 #include "inksynth/SampleMaker.h"
 
 #include <fstream>
+#include <sstream>
 
 #include "inksynth/Hand.h"
 #include "inksynth/OutlineFace.h"
@@ -46,7 +47,7 @@ constexpr FaceSource kOutlineFaces[] = {
     {"havana", "opentype/havana/Havana-Regular.otf", false},                 // fonts-havana
     {"kiloji", "truetype/kiloji/kiloji.ttf", false},                         // fonts-kiloji
     {"chancery", "opentype/urw-base35/Z003-MediumItalic.otf", false},        // fonts-urw-base35
-    {"seto", "truetype/seto/setofont.ttf", false},                            // fonts-seto
+    {"seto", "truetype/seto/setofont.ttf", false},                           // fonts-seto
     {"lobster", "opentype/lobster/lobster.otf", false},                      // fonts-lobster
     {"tomson", "truetype/tomsontalks/TomsonTalks.ttf", false, true},         // fonts-tomsontalks
     {"humorsans", "truetype/humor-sans/Humor-Sans.ttf", false, true},        // fonts-humor-sans
@@ -67,13 +68,39 @@ uint64_t Mix(uint64_t x) {
 
 }  // namespace
 
-std::vector<std::string> FaceLibrary::KnownNames() {
+std::vector<FaceLibrary::HandFont> FaceLibrary::HandFonts() const {
+    std::vector<HandFont> fonts;
+    std::ifstream in(handFontsDir_ + "/handfonts.txt");
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream words(line.substr(0, line.find('#')));
+        std::string name, flag;
+        if (words >> name)
+            fonts.push_back({name, words >> flag && flag == "capitals"});
+    }
+    return fonts;
+}
+
+std::vector<std::string> FaceLibrary::KnownNames() const {
     std::vector<std::string> names;
     for (const FaceSource &f : kHersheyFaces)
         names.push_back(f.name);
     for (const FaceSource &f : kOutlineFaces)
         names.push_back(f.name);
+    for (const HandFont &f : HandFonts())
+        names.push_back(f.name);
     return names;
+}
+
+const StrokeFace *FaceLibrary::LoadOutline(const std::string &name, const std::string &path,
+                                           bool capitalsOnly, std::string *error) {
+    auto face = LoadOutlineFace(path, kOutlinePixels, error);
+    if (!face)
+        return nullptr;
+    face->name = name;
+    face->capitalsOnly = capitalsOnly;
+    faces_.push_back(std::make_unique<StrokeFace>(std::move(*face)));
+    return faces_.back().get();
 }
 
 const StrokeFace *FaceLibrary::Get(const std::string &name, std::string *error) {
@@ -91,19 +118,17 @@ const StrokeFace *FaceLibrary::Get(const std::string &name, std::string *error) 
         faces_.push_back(std::make_unique<StrokeFace>(std::move(*face)));
         return faces_.back().get();
     }
-    for (const FaceSource &src : kOutlineFaces) {
-        if (name != src.name)
-            continue;
-        auto face = LoadOutlineFace(fontsDir_ + "/" + src.file, kOutlinePixels, error);
-        if (!face)
-            return nullptr;
-        face->name = name;
-        face->capitalsOnly = src.capitalsOnly;
-        faces_.push_back(std::make_unique<StrokeFace>(std::move(*face)));
-        return faces_.back().get();
-    }
+    for (const FaceSource &src : kOutlineFaces)
+        if (name == src.name)
+            return LoadOutline(name, fontsDir_ + "/" + src.file, src.capitalsOnly, error);
+    for (const HandFont &f : HandFonts())
+        if (name == f.name)
+            return LoadOutline(name, handFontsDir_ + "/" + name + ".woff", f.capitalsOnly, error);
     if (error)
-        *error = "unknown face '" + name + "'";
+        *error = "unknown face '" + name +
+                 "' (faces of the npm registry come with "
+                 "tools/inksynth/fetch-handfonts.sh " +
+                 handFontsDir_ + ")";
     return nullptr;
 }
 

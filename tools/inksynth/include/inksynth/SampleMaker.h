@@ -16,19 +16,34 @@
 namespace inksynth {
 
 // The faces the synthesiser knows, by name: Hershey faces ("futural" print, "scripts" script
-// letters written one by one, "cursive" the same letters joined) found in `hersheyDir`, and
-// handwriting outline fonts ("dkg", "rufscript", "comicneue", ...) under `fontsDir`. Each
-// sample's writer forms letters mostly as one face does, some as others (see Hand).
+// letters written one by one, "cursive" the same letters joined) found in `hersheyDir`,
+// handwriting outline fonts of Debian's packages ("dkg", "rufscript", "comicneue", ...) under
+// `fontsDir`, and the npm registry's handwriting faces that tools/inksynth/fetch-handfonts.sh
+// put into `handFontsDir` (named in its handfonts.txt). Each sample's writer forms letters
+// mostly as one face does, some as others (see Hand).
 class FaceLibrary {
   public:
-    explicit FaceLibrary(std::string hersheyDir, std::string fontsDir = "/usr/share/fonts")
-        : hersheyDir_(std::move(hersheyDir)), fontsDir_(std::move(fontsDir)) {}
+    static constexpr const char *kHandFontsDir = "build/handfonts";
+    explicit FaceLibrary(std::string hersheyDir, std::string handFontsDir = kHandFontsDir,
+                         std::string fontsDir = "/usr/share/fonts")
+        : hersheyDir_(std::move(hersheyDir)),
+          handFontsDir_(std::move(handFontsDir)),
+          fontsDir_(std::move(fontsDir)) {}
     // Loads (once) and returns the face; null with `error` set when it cannot be had.
     const StrokeFace *Get(const std::string &name, std::string *error);
-    static std::vector<std::string> KnownNames();
+    // The built-in names, then those of handFontsDir's list (none when it has no list).
+    std::vector<std::string> KnownNames() const;
 
   private:
-    std::string hersheyDir_, fontsDir_;
+    struct HandFont {
+        std::string name;
+        bool capitalsOnly;
+    };
+    // handfonts.txt of handFontsDir: "NAME [capitals]" lines, '#' comments.
+    std::vector<HandFont> HandFonts() const;
+    const StrokeFace *LoadOutline(const std::string &name, const std::string &path,
+                                  bool capitalsOnly, std::string *error);
+    std::string hersheyDir_, handFontsDir_, fontsDir_;
     std::vector<std::unique_ptr<StrokeFace>> faces_;
 };
 
