@@ -278,12 +278,11 @@ int Render(const Args &a) {
 // Every face by name, with whether it loads: a face of a missing package or an unfetched npm
 // face says why.
 int Faces(const Args &a) {
-    FaceLibrary faces(a.Get("hershey", "/usr/share/hershey-fonts"),
-                      a.Get("hand-fonts", FaceLibrary::kHandFontsDir));
+    Setup s(a);
     int missing = 0;
-    for (const std::string &name : faces.KnownNames()) {
+    for (const std::string &name : s.faces.KnownNames()) {
         std::string err;
-        const StrokeFace *f = faces.Get(name, &err);
+        const StrokeFace *f = s.faces.Get(name, &err);
         if (f)
             std::printf("%s%s\n", name.c_str(), f->capitalsOnly ? "\tcapitals" : "");
         else
