@@ -139,7 +139,7 @@ TEST(SampleMakerTest, ASampleDependsOnlyOnSeedAndIndex) {
     EXPECT_FALSE(late.ink.strokes.empty());
 }
 
-TEST(SampleMakerTest, LongLoopsLeaveOtherSamplesAsTheyWereAndStretchOnlyProportions) {
+TEST(SampleMakerTest, WriterOptionsLeaveOtherSamplesAsTheyWereAndChangeOnlyTheirOwnHabits) {
     std::string err;
     auto face = ParseHersheyFace(TinyFace(), &err);
     ASSERT_TRUE(face) << err;
@@ -147,18 +147,29 @@ TEST(SampleMakerTest, LongLoopsLeaveOtherSamplesAsTheyWereAndStretchOnlyProporti
     SampleMaker plain({{&*face, 1}}, nullptr, words, TextMix{}, 7);
     SampleMaker off({{&*face, 1}}, nullptr, words, TextMix{}, 7);
     off.SetLongLoops(0);
-    SampleMaker on({{&*face, 1}}, nullptr, words, TextMix{}, 7);
-    on.SetLongLoops(1);
+    off.SetRoughShapes(0);
+    SampleMaker loops({{&*face, 1}}, nullptr, words, TextMix{}, 7);
+    loops.SetLongLoops(1);
+    SampleMaker rough({{&*face, 1}}, nullptr, words, TextMix{}, 7);
+    rough.SetRoughShapes(1);
     for (uint64_t i = 0; i < 5; ++i) {
-        Sample a = plain.Make(i), b = off.Make(i), c = on.Make(i);
-        // Data sets made before the option existed are made again byte for byte.
+        Sample a = plain.Make(i), b = off.Make(i), c = loops.Make(i), d = rough.Make(i);
+        // Data sets made before the options existed are made again byte for byte.
         EXPECT_EQ(ToRawStrokes(a.ink), ToRawStrokes(b.ink));
-        // The same writer and text, only with long loops.
+        // The same writer, only with long loops or rough letters (a rough hand draws more
+        // at random, so what it writes may differ).
         EXPECT_EQ(a.text, c.text);
-        EXPECT_EQ(a.style.slantDeg, c.style.slantDeg);
+        for (const Sample *s : {&c, &d}) {
+            EXPECT_EQ(a.style.slantDeg, s->style.slantDeg);
+            EXPECT_EQ(a.style.xHeight, s->style.xHeight);
+        }
         EXPECT_GE(c.style.ascender, 1.15f);
         EXPECT_GE(c.style.descender, 1.15f);
         EXPECT_LE(c.style.widthScale, a.style.widthScale);
+        EXPECT_EQ(a.style.ascender, d.style.ascender);
+        EXPECT_GE(d.style.shapeVariation, 0.9f);
+        EXPECT_GE(d.style.mixFaces, 0.25f);
+        EXPECT_NE(ToRawStrokes(a.ink), ToRawStrokes(d.ink));
     }
 }
 

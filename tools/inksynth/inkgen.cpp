@@ -36,6 +36,7 @@ const char kUsage[] =
     "      renders samples I..I+N-1 one under the other (a look at many writers at once)\n"
     "  inkgen faces      lists every face that can be had\n"
     "  every command: --long-loops P  a writer has long ascenders and descenders with chance P\n"
+    "                 --rough-shapes P  a writer's letters depart far from the faces, chance P\n"
     "                 --hand-fonts DIR  the npm registry's faces (default build/handfonts)\n"
     "faces: futural (print), scripts (script letters one by one), cursive (joined); outline\n"
     "  fonts thinned to centre lines: dkg dkg-italic rufscript comicneue comicneue-italic\n"
@@ -85,10 +86,24 @@ struct Setup {
     const StrokeFace *fallback = nullptr;
     std::optional<TextSampler> texts;
     float longLoops = 0;
+    float roughShapes = 0;
     explicit Setup(const Args &a)
         : faces(a.Get("hershey", "/usr/share/hershey-fonts"),
                 a.Get("hand-fonts", FaceLibrary::kHandFontsDir)) {}
 };
+
+// A chance option (0 when absent); false with a message when it is not a number from 0 to 1.
+bool ParseChance(const Args &a, const char *name, float &out) {
+    std::string text = a.Get(name, "0");
+    char *end = nullptr;
+    out = std::strtof(text.c_str(), &end);
+    if (*end != '\0' || !(out >= 0 && out <= 1)) {
+        std::fprintf(stderr, "inkgen: --%s wants a chance from 0 to 1, not '%s'\n", name,
+                     text.c_str());
+        return false;
+    }
+    return true;
+}
 
 bool Prepare(const Args &a, Setup &s) {
     std::string err;
@@ -115,14 +130,9 @@ bool Prepare(const Args &a, Setup &s) {
         std::fprintf(stderr, "inkgen: %s\n", err.c_str());
         return false;
     }
-    char *end = nullptr;
-    std::string loops = a.Get("long-loops", "0");
-    s.longLoops = std::strtof(loops.c_str(), &end);
-    if (*end != '\0' || !(s.longLoops >= 0 && s.longLoops <= 1)) {
-        std::fprintf(stderr, "inkgen: --long-loops wants a chance from 0 to 1, not '%s'\n",
-                     loops.c_str());
+    if (!ParseChance(a, "long-loops", s.longLoops) ||
+        !ParseChance(a, "rough-shapes", s.roughShapes))
         return false;
-    }
     std::string words = a.Get("words");
     if (words.empty()) {
         // Without a word list the texts are random letter strings.
@@ -169,6 +179,7 @@ int Generate(const Args &a) {
     }
     SampleMaker maker(s.choices, s.fallback, *s.texts, MixFor(a), seed);
     maker.SetLongLoops(s.longLoops);
+    maker.SetRoughShapes(s.roughShapes);
     for (uint64_t i = first; i < first + count; ++i) {
         Sample sample = maker.Make(i);
         char name[32];
@@ -208,6 +219,7 @@ int Show(const Args &a) {
         return 1;
     SampleMaker maker(s.choices, s.fallback, *s.texts, MixFor(a), seed);
     maker.SetLongLoops(s.longLoops);
+    maker.SetRoughShapes(s.roughShapes);
     std::string text = a.Get("text");
     Sample sample = text.empty() ? maker.Make(index) : maker.MakeWithText(index, text);
     std::string err;
@@ -235,6 +247,7 @@ int Sheet(const Args &a) {
         return 1;
     SampleMaker maker(s.choices, s.fallback, *s.texts, MixFor(a), seed);
     maker.SetLongLoops(s.longLoops);
+    maker.SetRoughShapes(s.roughShapes);
     std::string text = a.Get("text");
     Ink sheet;
     float y = 0;

@@ -51,6 +51,8 @@ const char kUsage[] =
     "                [--minutes M] [--batch B] [--lr R] [--hershey DIR] [--reset-best yes]\n"
     "                [--threads N|auto] [--curriculum SAMPLES] [--init DCT|WEIGHTS]\n"
     "                [--long-loops P]  (chance of a writer with long ascenders and descenders)\n"
+    "                [--rough-shapes P]  (chance of a writer whose letters depart far from the "
+    "faces)\n"
     "                [--hand-fonts DIR]  (the npm registry's faces, default build/handfonts)\n"
     "  v7train eval --weights FILE --set DIR [--limit N] [--show N]\n";
 
@@ -61,6 +63,19 @@ struct Args {
         return it == named.end() ? d : it->second;
     }
 };
+
+// A chance option (0 when absent); false with a message when it is not a number from 0 to 1.
+bool ChanceOption(const Args &a, const char *name, float &out) {
+    std::string text = a.Get(name, "0");
+    char *end = nullptr;
+    out = std::strtof(text.c_str(), &end);
+    if (*end != '\0' || !(out >= 0 && out <= 1)) {
+        std::fprintf(stderr, "v7train: --%s wants a chance from 0 to 1, not '%s'\n", name,
+                     text.c_str());
+        return false;
+    }
+    return true;
+}
 
 std::vector<std::string> Split(const std::string &s, char sep) {
     std::vector<std::string> out;
@@ -308,12 +323,11 @@ int Train(const Args &a) {
         return 1;
     }
     inksynth::SampleMaker maker(choices, fallback, *texts, inksynth::TextMix{}, seed);
-    const float longLoops = std::strtof(a.Get("long-loops", "0").c_str(), nullptr);
-    if (!(longLoops >= 0 && longLoops <= 1)) {
-        std::fprintf(stderr, "v7train: --long-loops wants a chance from 0 to 1\n");
+    float longLoops = 0, roughShapes = 0;
+    if (!ChanceOption(a, "long-loops", longLoops) || !ChanceOption(a, "rough-shapes", roughShapes))
         return 1;
-    }
     maker.SetLongLoops(longLoops);
+    maker.SetRoughShapes(roughShapes);
     std::vector<ValSet> vals;
     for (const std::string &v : Split(a.Get("val"), ',')) {
         ValSet set;

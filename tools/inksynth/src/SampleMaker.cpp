@@ -141,6 +141,11 @@ Sample SampleMaker::Build(uint64_t index, const std::string *text, const TextMix
         if (loops.Chance(longLoops_))
             s.style.LengthenLoops(loops);
     }
+    if (roughShapes_ > 0) {
+        Random rough(Mix(Mix(seed_ ^ 0x726f756768ULL) ^ index));
+        if (rough.Chance(roughShapes_))
+            s.style.RoughenShapes(rough);
+    }
     std::vector<Hand::Source> sources;
     for (const FaceChoice &f : faces_)
         sources.push_back({f.face, f.weight});

@@ -45,6 +45,11 @@ void WriterStyle::LengthenLoops(Random &rng) {
     widthScale = std::max(0.5f, widthScale * float(rng.Uniform(0.6, 1.0)));
 }
 
+void WriterStyle::RoughenShapes(Random &rng) {
+    shapeVariation = float(rng.Uniform(0.9, 1.5));
+    mixFaces = float(rng.Uniform(0.25, 0.6));
+}
+
 std::string WriterStyle::Describe() const {
     char buf[512];
     std::snprintf(buf, sizeof buf,

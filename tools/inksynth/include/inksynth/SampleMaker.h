@@ -73,6 +73,9 @@ class SampleMaker {
     // Chance that a sample's writer has long loops (WriterStyle::LengthenLoops). The choice has
     // a random source of its own: at 0 every sample is exactly what it was without it.
     void SetLongLoops(float chance) { longLoops_ = chance; }
+    // Chance that a sample's writer has rough letter shapes (WriterStyle::RoughenShapes), with
+    // a random source of its own as for long loops.
+    void SetRoughShapes(float chance) { roughShapes_ = chance; }
 
   private:
     Sample Build(uint64_t index, const std::string *text, const TextMix &mix) const;
@@ -82,6 +85,7 @@ class SampleMaker {
     TextMix mix_;
     uint64_t seed_;
     float longLoops_ = 0;
+    float roughShapes_ = 0;
 };
 
 // A data set on disk: one raw stroke file per sample beside "labels.txt", whose lines are

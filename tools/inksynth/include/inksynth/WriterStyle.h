@@ -43,6 +43,11 @@ struct WriterStyle {
     // Many people write so; the ink pipeline scales a writing by its whole height, so such
     // writing reaches the network with far fewer frames a letter.
     void LengthenLoops(Random &rng);
+    // Turns the writer into one whose letters depart far from any face: strong per-letter
+    // deformation and many letters formed as in the two other faces the hand borrows from.
+    // Real writers' letter forms are not any font's; these teach the network shapes between
+    // and beyond the faces.
+    void RoughenShapes(Random &rng);
     std::string Describe() const;
 };
 
