@@ -2,12 +2,15 @@
 // of recognition, on resources built in memory by the resource tool's library.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "LittleEndian.h"
+#include "Network.h"
 #include "ResourceBuilder.h"
 #include "SectionedResource.h"
 #include "SyntheticInk.h"
@@ -277,3 +280,41 @@ TEST(V7Engine, SameInputSameResults) {
 }
 
 }  // namespace
+
+// The resource tool's output scale runs the softmax at a higher temperature: each frame's most
+// likely label stays and every other label comes closer to it, so that a trained network's
+// runners-up reach the decoder's 0.1 threshold.
+TEST(V7Weights, OutputScaleKeepsEveryFramesBestLabelAndBringsTheOthersCloser) {
+    const std::vector<float> plain = v7res::RandomWeightSection(7);
+    std::vector<float> scaled = plain;
+    v7res::ScaleOutputLayer(&scaled, 0.6f);
+    for (int i = 0, at = 0; i < v7::kWeightTableSize; at += v7::kWeightTable[i].count, ++i)
+        if (!v7::IsWeightsEntry(v7::kWeightTable[i]) ||
+            !std::strstr(v7::kWeightTable[i].name, "_to_output"))
+            EXPECT_EQ(std::memcmp(&plain[at], &scaled[at], v7::kWeightTable[i].count * 4), 0)
+                << v7::kWeightTable[i].name;
+    struct Free {
+        void operator()(v7::Network *n) const { v7::FreeNetwork(n); }
+    };
+    std::unique_ptr<v7::Network, Free> a(v7::LoadNetwork(v7::kWeightSectionFloats, plain.data()));
+    std::unique_ptr<v7::Network, Free> b(v7::LoadNetwork(v7::kWeightSectionFloats, scaled.data()));
+    ASSERT_TRUE(a && b);
+    std::mt19937 rng(3);
+    std::uniform_real_distribution<float> u(-3.0f, 3.0f);
+    std::vector<float> frames(60 * v7::kInputSize);
+    for (float &x : frames)
+        x = u(rng);
+    const int n = v7::RunNetwork(a.get(), frames.data(), 60, v7::kInputSize);
+    ASSERT_EQ(v7::RunNetwork(b.get(), frames.data(), 60, v7::kInputSize), n);
+    const float *pa = v7::OutputProbabilities(a.get(), nullptr);
+    const float *pb = v7::OutputProbabilities(b.get(), nullptr);
+    for (int t = 0; t < n; ++t) {
+        const float *fa = pa + t * v7::kOutputSize, *fb = pb + t * v7::kOutputSize;
+        const int best = int(std::max_element(fa, fa + v7::kOutputSize) - fa);
+        ASSERT_EQ(std::max_element(fb, fb + v7::kOutputSize) - fb, best) << "frame " << t;
+        EXPECT_LT(fb[best], fa[best]) << "frame " << t;
+        for (int k = 0; k < v7::kOutputSize; ++k)
+            if (k != best)
+                EXPECT_GT(fb[k] / fb[best], fa[k] / fa[best]) << "frame " << t << " label " << k;
+    }
+}

@@ -91,6 +91,15 @@ bool ReadWeightFile(const std::string &path, std::vector<float> *section, std::s
     return true;
 }
 
+void ScaleOutputLayer(std::vector<float> *section, float factor) {
+    const std::vector<uint32_t> at = Offsets();
+    for (int e = 0; e < kWeightTableSize; ++e)
+        if (v7::IsWeightsEntry(kWeightTable[e]) &&
+            std::strstr(kWeightTable[e].name, "_to_output_weights") != nullptr)
+            for (uint32_t i = 0; i < kWeightTable[e].count; ++i)
+                (*section)[at[e] + i] *= factor;
+}
+
 std::vector<float> RandomWeightSection(unsigned seed) {
     std::vector<float> w(v7::kWeightSectionFloats);
     uint64_t s = 0x9E3779B97F4A7C15ULL ^ seed;

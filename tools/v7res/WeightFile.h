@@ -11,6 +11,10 @@ namespace v7res {
 // a message in *error.
 bool ReadWeightFile(const std::string &path, std::vector<float> *section, std::string *error);
 
+// Multiplies the output layer's weights and biases by `factor`: the softmax then runs at
+// temperature 1/factor, which keeps every frame's most likely label and flattens the rest.
+void ScaleOutputLayer(std::vector<float> *section, float factor);
+
 // A deterministic random network for plumbing tests: weights uniform in [-0.3, 0.3] from seed,
 // the output biases spread so that frames offer a few confident labels.
 std::vector<float> RandomWeightSection(unsigned seed);

@@ -16,9 +16,14 @@ namespace {
 
 const char *kUsage =
     "usage:\n"
-    "  v7res main --out FILE (--weights FILE | --random SEED) [--set NAME=VALUE]...\n"
+    "  v7res main --out FILE (--weights FILE | --random SEED) [--output-scale F]\n"
+    "             [--set NAME=VALUE]...\n"
     "      english.main.dct: engine configuration and network weights. The weight file is the\n"
     "      raw weight section (3429872 bytes) or text lines \"NAME COUNT V1 .. VCOUNT\".\n"
+    "      --output-scale multiplies the output layer's weights and biases by F (0 < F <= 1):\n"
+    "      below 1 it flattens the network's probabilities, so that more labels pass the\n"
+    "      decoder's 0.1 threshold and the word model has more strings to choose from; the\n"
+    "      most likely label of every frame stays what it was.\n"
     "      Settings: candidates splitmode width param3 beam span weight\n"
     "  v7res additional --out FILE --words FILE [--letters-only] [--ngrams FILE]\n"
     "                   [--order N] [--set NAME=VALUE]...\n"
@@ -56,6 +61,7 @@ struct Args {
     bool random = false, lettersOnly = false;
     unsigned seed = 0;
     int order = 0;
+    float outputScale = 1;
     std::vector<std::string> sets;
 };
 
@@ -103,6 +109,15 @@ bool Parse(int argc, char **argv, Args *a, std::string *error) {
             } else {
                 a->order = static_cast<int>(n);
             }
+        } else if (arg == "--output-scale") {
+            if (!value(&v))
+                return false;
+            char *end = nullptr;
+            a->outputScale = std::strtof(v.c_str(), &end);
+            if (*end != 0 || !(a->outputScale > 0 && a->outputScale <= 1)) {
+                *error = "--output-scale needs a number above 0 and at most 1";
+                return false;
+            }
         } else if (arg == "--set") {
             if (!value(&v))
                 return false;
@@ -145,6 +160,7 @@ int Main(const Args &a) {
             section = v7res::RandomWeightSection(a.seed);
         else if (!v7res::ReadWeightFile(a.weights, &section, &error))
             return Fail(error);
+        v7res::ScaleOutputLayer(&section, a.outputScale);
         if (a.command == "weights") {
             if (!WriteFile(a.out, section.data(), section.size() * 4))
                 return Fail("cannot write " + a.out);

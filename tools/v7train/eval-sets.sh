@@ -5,13 +5,15 @@
 # top-5 of items, ms per item mean / median).
 #   eval-sets.sh BIN_DIR WEIGHTS ADDITIONAL_DCT CHAR_BEAM SET...
 # Sets whose name ends in "words" or "dict" are single words (compared as letters); the others
-# are lines (letter CER without spaces, top-1 with the word breaks).
+# are lines (letter CER without spaces, top-1 with the word breaks). OUTPUT_SCALE (default 1) is
+# v7res main's --output-scale.
 set -euo pipefail
 bin=$1 weights=$2 additional=$3 beam=$4
 shift 4
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-"$bin/v7res" main --out "$work/english.main.dct" --weights "$weights" --set beam="$beam" >/dev/null
+"$bin/v7res" main --out "$work/english.main.dct" --weights "$weights" \
+  --output-scale "${OUTPUT_SCALE:-1}" --set beam="$beam" >/dev/null
 cp "$additional" "$work/english.additional.dct"
 printf 'language:english\n' > "$work/letter.conf"
 echo "| set | items | best path CER | all letters right | engine CER | engine top-1 | engine top-5 | ms per item (mean / median) |"
