@@ -119,12 +119,19 @@ Recogniser::Recogniser(const std::vector<float> &foldedParams) {
 }
 
 int Recogniser::Run(const Example &ex, std::vector<float> &prob) {
+    // All segments in one pass: the network runs them in lockstep.
+    std::vector<const float *> inputs;
+    std::vector<int> frames;
+    for (const std::vector<float> &s : ex.segments) {
+        inputs.push_back(s.data());
+        frames.push_back(int(s.size() / kFrameInputs));
+    }
+    net_.ForwardBatch(inputs, frames);
     prob.clear();
     int total = 0;
-    for (const std::vector<float> &s : ex.segments) {
-        int T = net_.Forward(s.data(), int(s.size() / kFrameInputs));
-        prob.insert(prob.end(), net_.Probabilities().begin(), net_.Probabilities().end());
-        total += T;
+    for (int s = 0; s < net_.Sequences(); ++s) {
+        prob.insert(prob.end(), net_.Probabilities(s).begin(), net_.Probabilities(s).end());
+        total += net_.OutFrames(s);
     }
     return total;
 }

@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <csignal>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -398,53 +399,71 @@ int Train(const Args &a) {
         return mix;
     };
     struct Worker {
-        std::vector<V7Net<float>> nets{1};
-        std::vector<float> grad, prob, dl;
+        V7Net<float> net;
+        std::vector<float> grad, prob;
+        std::vector<std::vector<float>> dl;  // per sample of the thread's share
+        std::vector<int> share;              // the batch's samples this thread learns from
         double loss = 0, frames = 0;
         long used = 0, skipped = 0;
     };
     std::vector<Worker> workers(static_cast<size_t>(maxThreads));
     for (Worker &w : workers)
         w.grad.assign(P, 0.0f);
-    // One sample: frames, forward over its segments, CTC, backward into the worker's gradient.
-    auto learn = [&](Worker &w, uint64_t index) {
+    // The batch's writings as standardised frames; empty labels mark those the pipeline
+    // refused.
+    std::vector<Example> examples(size_t(std::max(batch, 0)));
+    auto make = [&](Worker &w, uint64_t index, Example &ex) {
         inksynth::Sample s = maker.Make(index, mixAt(index));
-        Example ex;
         if (!ExampleFromRaw(inksynth::ToRawStrokes(s.ink), s.text, false, ex) ||
             ex.labels.empty()) {
+            ex.labels.clear();
             ++w.skipped;
             return;
         }
         Standardise(ex, st.norm);
-        if (w.nets.size() < ex.segments.size())
-            w.nets.resize(ex.segments.size());
-        w.prob.clear();
-        std::vector<int> lens;
-        for (size_t k = 0; k < ex.segments.size(); ++k) {
-            w.nets[k].params = st.params;
-            int T =
-                w.nets[k].Forward(ex.segments[k].data(), int(ex.segments[k].size() / kFrameInputs));
-            lens.push_back(T);
-            w.prob.insert(w.prob.end(), w.nets[k].Probabilities().begin(),
-                          w.nets[k].Probabilities().end());
+    };
+    // A thread's share of the batch: the segments of all its samples forward in lockstep, CTC
+    // per sample, then backward in lockstep into the thread's gradient.
+    auto learn = [&](Worker &w) {
+        std::vector<const float *> inputs;
+        std::vector<int> frames;
+        std::vector<size_t> firstSegment;
+        for (int i : w.share) {
+            firstSegment.push_back(inputs.size());
+            for (const std::vector<float> &seg : examples[size_t(i)].segments) {
+                inputs.push_back(seg.data());
+                frames.push_back(int(seg.size() / kFrameInputs));
+            }
         }
-        int T = int(w.prob.size() / kClasses);
-        double loss = CtcLoss(w.prob, T, kClasses, kBlank, ex.labels, w.dl, kGap);
-        if (loss < 0 || !std::isfinite(loss)) {
-            ++w.skipped;
+        firstSegment.push_back(inputs.size());
+        if (inputs.empty())
             return;
+        w.net.params = st.params;
+        w.net.ForwardBatch(inputs, frames);
+        std::vector<const float *> dLogits(inputs.size(), nullptr);
+        w.dl.resize(w.share.size());
+        for (size_t k = 0; k < w.share.size(); ++k) {
+            w.prob.clear();
+            for (size_t q = firstSegment[k]; q < firstSegment[k + 1]; ++q)
+                w.prob.insert(w.prob.end(), w.net.Probabilities(int(q)).begin(),
+                              w.net.Probabilities(int(q)).end());
+            int T = int(w.prob.size() / kClasses);
+            const Example &ex = examples[size_t(w.share[k])];
+            double loss = CtcLoss(w.prob, T, kClasses, kBlank, ex.labels, w.dl[k], kGap);
+            if (loss < 0 || !std::isfinite(loss)) {
+                ++w.skipped;
+                continue;
+            }
+            size_t at = 0;
+            for (size_t q = firstSegment[k]; q < firstSegment[k + 1]; ++q) {
+                dLogits[q] = w.dl[k].data() + at;
+                at += size_t(w.net.OutFrames(int(q))) * kClasses;
+            }
+            w.loss += loss;
+            w.frames += T;
+            ++w.used;
         }
-        size_t at = 0;
-        std::vector<float> part;
-        for (size_t k = 0; k < ex.segments.size(); ++k) {
-            part.assign(w.dl.begin() + long(at),
-                        w.dl.begin() + long(at + size_t(lens[k]) * kClasses));
-            at += size_t(lens[k]) * kClasses;
-            w.nets[k].Backward(part, w.grad);
-        }
-        w.loss += loss;
-        w.frames += T;
-        ++w.used;
+        w.net.BackwardBatch(dLogits, w.grad);
     };
     // Threads in use: with "auto", two only while the rest of the machine is quiet.
     int threads = maxThreads;
@@ -504,18 +523,41 @@ int Train(const Args &a) {
         }
         const uint64_t first = st.nextSample;
         st.nextSample += uint64_t(batch);
-        // Samples go to whichever thread is free: lines take several times as long as words.
+        // Writings first, each to whichever thread is free; then the network, the samples
+        // shared out so that the threads get about equal numbers of frames (lines take
+        // several times as long as words).
         std::atomic<int> next{0};
-        auto work = [&](Worker &w) {
+        auto synthesise = [&](Worker &w) {
             for (int i; (i = next.fetch_add(1)) < batch;)
-                learn(w, first + uint64_t(i));
+                make(w, first + uint64_t(i), examples[size_t(i)]);
         };
-        std::vector<std::thread> pool;
-        for (int k = 1; k < threads; ++k)
-            pool.emplace_back([&, k]() { work(workers[size_t(k)]); });
-        work(workers[0]);
-        for (std::thread &t : pool)
-            t.join();
+        auto parallel = [&](auto job) {
+            std::vector<std::thread> pool;
+            for (int k = 1; k < threads; ++k)
+                pool.emplace_back([&, k]() { job(workers[size_t(k)]); });
+            job(workers[0]);
+            for (std::thread &t : pool)
+                t.join();
+        };
+        parallel(synthesise);
+        std::vector<std::pair<size_t, int>> bySize;
+        for (int i = 0; i < batch; ++i) {
+            size_t n = 0;
+            for (const std::vector<float> &seg : examples[size_t(i)].segments)
+                n += seg.size();
+            if (!examples[size_t(i)].labels.empty())
+                bySize.push_back({n, i});
+        }
+        std::sort(bySize.rbegin(), bySize.rend());
+        std::vector<size_t> load(size_t(threads), 0);
+        for (int k = 0; k < threads; ++k)
+            workers[size_t(k)].share.clear();
+        for (const auto &[n, i] : bySize) {
+            size_t k = size_t(std::min_element(load.begin(), load.end()) - load.begin());
+            load[k] += n;
+            workers[k].share.push_back(i);
+        }
+        parallel(learn);
         std::fill(batchGrad.begin(), batchGrad.end(), 0.0f);
         long used = 0;
         for (Worker &w : workers) {
