@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <iterator>
 #include <random>
 
 #include "Ctc.h"
@@ -53,6 +54,56 @@ TEST(V7NetGradient, BackpropagationMatchesCentralDifferencesInEveryArray) {
                 << a.name << "[" << i - a.offset << "] numeric " << numeric << " analytic "
                 << grad[i];
         }
+    }
+}
+
+TEST(V7NetGradient, LockstepSequencesGiveTheGradientsOfOneAtATime) {
+    // Lengths that end at different steps of every level, odd ones padding their last block;
+    // a sequence given no gradient must add nothing.
+    const int lengths[] = {13, 1, 2, 7, 40, 5, 13, 3, 9, 26};
+    const int leftOut = 3;
+    std::mt19937 rng(9);
+    std::uniform_real_distribution<double> u(-0.3, 0.3);
+    V7Net<double> one, many;
+    for (double &p : one.params)
+        p = u(rng);
+    many.params = one.params;
+    std::vector<std::vector<double>> x, dl;
+    std::vector<double> want(one.params.size(), 0.0), got(one.params.size(), 0.0);
+    std::vector<std::vector<double>> prob;
+    for (size_t s = 0; s < std::size(lengths); ++s) {
+        x.emplace_back(size_t(lengths[s]) * 15);
+        for (double &v : x.back())
+            v = u(rng) * 3;
+        int T2 = one.Forward(x.back().data(), lengths[s]);
+        prob.push_back(one.Probabilities());
+        dl.emplace_back(size_t(T2) * kClasses);
+        for (double &v : dl.back())
+            v = u(rng);
+        if (int(s) != leftOut)
+            one.Backward(dl.back(), want);
+    }
+    std::vector<const double *> inputs, dLogits;
+    std::vector<int> frames(std::begin(lengths), std::end(lengths));
+    for (size_t s = 0; s < x.size(); ++s) {
+        inputs.push_back(x[s].data());
+        dLogits.push_back(int(s) == leftOut ? nullptr : dl[s].data());
+    }
+    many.ForwardBatch(inputs, frames);
+    ASSERT_EQ(many.Sequences(), int(x.size()));
+    for (size_t s = 0; s < x.size(); ++s) {
+        ASSERT_EQ(size_t(many.OutFrames(int(s))) * kClasses, prob[s].size());
+        for (size_t i = 0; i < prob[s].size(); ++i)
+            ASSERT_NEAR(many.Probabilities(int(s))[i], prob[s][i], 1e-12) << "sequence " << s;
+    }
+    many.BackwardBatch(dLogits, got);
+    for (const WeightArray &a : WeightLayout::V7().Arrays()) {
+        double worst = 0, scale = 1e-12;
+        for (size_t i = a.offset; i < a.offset + a.count; ++i) {
+            worst = std::max(worst, std::fabs(got[i] - want[i]));
+            scale = std::max(scale, std::fabs(want[i]));
+        }
+        EXPECT_LT(worst / scale, 1e-10) << a.name;
     }
 }
 
