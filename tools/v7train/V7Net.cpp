@@ -136,6 +136,7 @@ V7Net<Real>::V7Net() {
         }
     outBias_ = L.Get("bias_to_output").offset;
     seqs_.resize(1);
+    zeros_.assign(180, Real(0));
 }
 
 template <typename Real>
@@ -183,34 +184,34 @@ void V7Net<Real>::LstmForward(int l, int d) {
             }
             MulAdd(active, a_.data(), 1, n, wrT_.data(), g4, g4, y_.data());
         }
-        const bool hasPrev = step > 0;
+        // The first step has no previous cell: zeros in its place add nothing.
         for (int i = 0; i < active; ++i) {
             Seq &q = seqs_[size_t(order_[size_t(i)])];
             LstmState &S = q.s[l][d];
             const int t = frame(q);
             Real *z = S.z.data() + size_t(t) * g4;
-            const Real *cp = hasPrev ? S.c.data() + size_t(t - L.dir) * n : nullptr;
+            const Real *cp = step > 0 ? S.c.data() + size_t(t - L.dir) * n : zeros_.data();
+            const size_t at = size_t(t) * n;
+            Real *gi = S.gi.data() + at, *gf = S.gf.data() + at, *gg = S.gg.data() + at;
+            Real *go = S.go.data() + at, *cc = S.c.data() + at, *tcc = S.tc.data() + at;
+            Real *h = S.h.data() + at;
             for (int j = 0; j < n; ++j) {
-                Real ai = z[4 * j], af = z[4 * j + 1];
-                if (hasPrev) {
-                    ai += peep[3 * j] * cp[j];
-                    af += peep[3 * j + 1] * cp[j];
-                }
+                Real ai = z[4 * j] + peep[3 * j] * cp[j],
+                     af = z[4 * j + 1] + peep[3 * j + 1] * cp[j];
                 z[4 * j] = ai;
                 z[4 * j + 1] = af;
                 Real ig = Logistic(ai), f = Logistic(af), g = TanhViaLogistic(z[4 * j + 2]);
-                Real c = ig * g + (hasPrev ? f * cp[j] : Real(0));
+                Real c = ig * g + f * cp[j];
                 Real ao = z[4 * j + 3] + peep[3 * j + 2] * c;
                 z[4 * j + 3] = ao;
                 Real o = Logistic(ao), tc = TanhViaLogistic(c);
-                size_t k = size_t(t) * n + j;
-                S.gi[k] = ig;
-                S.gf[k] = f;
-                S.gg[k] = g;
-                S.go[k] = o;
-                S.c[k] = c;
-                S.tc[k] = tc;
-                S.h[k] = o * tc;
+                gi[j] = ig;
+                gf[j] = f;
+                gg[j] = g;
+                go[j] = o;
+                cc[j] = c;
+                tcc[j] = tc;
+                h[j] = o * tc;
             }
         }
     }
@@ -242,28 +243,23 @@ void V7Net<Real>::LstmBackward(int l, int d, const std::vector<int> &order,
             Seq &q = seqs_[size_t(order[size_t(i)])];
             LstmState &S = q.s[l][d];
             const int t = L.dir > 0 ? step : q.T[l] - 1 - step;
-            const Real *cp = hasPrev ? S.c.data() + size_t(t - L.dir) * n : nullptr;
+            const Real *cp = hasPrev ? S.c.data() + size_t(t - L.dir) * n : zeros_.data();
             Real *dzt = S.dz.data() + size_t(t) * g4;
             Real *carry = S.carry.data();
             const Real *rec = S.rec.data();
+            const size_t at = size_t(t) * n;
+            const Real *gi = S.gi.data() + at, *gf = S.gf.data() + at, *gg = S.gg.data() + at;
+            const Real *go = S.go.data() + at, *tcc = S.tc.data() + at, *dh = S.dh.data() + at;
+#pragma omp simd
             for (int j = 0; j < n; ++j) {
-                size_t k = size_t(t) * n + j;
-                Real dhj = S.dh[k] + rec[j];
-                Real ig = S.gi[k], f = S.gf[k], g = S.gg[k], o = S.go[k], tc = S.tc[k], c = S.c[k];
+                Real dhj = dh[j] + rec[j];
+                Real ig = gi[j], f = gf[j], g = gg[j], o = go[j], tc = tcc[j];
                 Real dao = dhj * tc * o * (1 - o);
                 Real dc = dhj * o * (1 - tc * tc) + dao * peep[3 * j + 2] + carry[j];
                 Real dai = dc * g * ig * (1 - ig);
                 Real dzg = dc * ig * (1 - g * g);
-                Real daf = 0;
-                if (hasPrev) {
-                    daf = dc * cp[j] * f * (1 - f);
-                    carry[j] = dc * f + dai * peep[3 * j] + daf * peep[3 * j + 1];
-                    gpeep[3 * j] += dai * cp[j];
-                    gpeep[3 * j + 1] += daf * cp[j];
-                } else {
-                    carry[j] = 0;
-                }
-                gpeep[3 * j + 2] += dao * c;
+                Real daf = dc * cp[j] * f * (1 - f);
+                carry[j] = dc * f + dai * peep[3 * j] + daf * peep[3 * j + 1];
                 dzt[4 * j] = dai;
                 dzt[4 * j + 1] = daf;
                 dzt[4 * j + 2] = dzg;
@@ -299,6 +295,20 @@ void V7Net<Real>::LstmBackward(int l, int d, const std::vector<int> &order,
 #pragma omp simd
             for (int o = 0; o < g4; ++o)
                 gb[o] += dzt[o];
+        }
+        // Peepholes: the input and forget gates see the previous cell, the output gate this
+        // one.
+        for (int t = 0; t < T; ++t) {
+            const Real *dzt = S.dz.data() + size_t(t) * g4;
+            const Real *c = S.c.data() + size_t(t) * n;
+            const int prev = t - L.dir;
+            const Real *cp = prev >= 0 && prev < T ? S.c.data() + size_t(prev) * n : zeros_.data();
+#pragma omp simd
+            for (int j = 0; j < n; ++j) {
+                gpeep[3 * j] += dzt[4 * j] * cp[j];
+                gpeep[3 * j + 1] += dzt[4 * j + 1] * cp[j];
+                gpeep[3 * j + 2] += dzt[4 * j + 3] * c[j];
+            }
         }
         Rows(a_, S.dz.data(), g4, 1);
         Rows(gRows, gwx, g4, L.in);

@@ -74,6 +74,7 @@ class V7Net {
     std::vector<Real> wxT_, wrT_;  // transposed weights of the layer being run
     std::vector<const Real *> a_;  // operand pointers of the products
     std::vector<Real *> y_;
+    std::vector<Real> zeros_;  // the cell before the first frame
 };
 
 extern template class V7Net<float>;
